@@ -1,0 +1,201 @@
+// The value every validator answers with, and the small types it is made of.
+//
+// Everything here is a plain value of fixed size: texts are held inline in
+// bounded buffers, so a validator builds a complete answer on the stack
+// without touching the heap, and a result can be copied with a byte copy.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <variant>
+
+namespace cobalis {
+
+// Why an input is invalid. The order is part of the interface.
+enum class ErrorCode : std::uint8_t {
+    InvalidLength,
+    InvalidCharset,
+    InvalidPrefix,
+    InvalidChecksum,
+    InvalidStructure,
+    InvalidCountry,
+    UnsupportedCountry,
+    UnsupportedFormat,
+    UnknownFormat,
+};
+inline constexpr std::size_t ERROR_CODE_COUNT = 9;
+
+constexpr std::string_view error_text(ErrorCode code) noexcept {
+    constexpr std::array<std::string_view, ERROR_CODE_COUNT> texts{
+        "invalid_length",    "invalid_charset",   "invalid_prefix",
+        "invalid_checksum",  "invalid_structure", "invalid_country",
+        "unsupported_country", "unsupported_format", "unknown_format",
+    };
+    return texts[static_cast<std::size_t>(code)];
+}
+
+enum class CardBrand : std::uint8_t { Visa, Mastercard, Amex, Discover, DinersClub, Jcb, UnionPay, Unknown };
+inline constexpr std::size_t CARD_BRAND_COUNT = 8;
+
+constexpr std::string_view brand_text(CardBrand brand) noexcept {
+    constexpr std::array<std::string_view, CARD_BRAND_COUNT> texts{
+        "visa", "mastercard", "amex", "discover", "diners_club", "jcb", "unionpay", "unknown",
+    };
+    return texts[static_cast<std::size_t>(brand)];
+}
+
+enum class IsbnType : std::uint8_t { Isbn10, Isbn13 };
+constexpr std::string_view isbn_type_text(IsbnType t) noexcept { return t == IsbnType::Isbn10 ? "isbn10" : "isbn13"; }
+
+enum class EanType : std::uint8_t { Ean8, Ean13 };
+constexpr std::string_view ean_type_text(EanType t) noexcept { return t == EanType::Ean8 ? "ean8" : "ean13"; }
+
+// Bounded text stored inline: at most 254 bytes and a one-byte length.
+// Appending to a full string stores nothing and says so; the caller decides
+// what that means (a normaliser rejects the input, a layout drops the byte).
+class InlineString {
+public:
+    static constexpr std::size_t CAPACITY = 254;
+
+    constexpr InlineString() noexcept = default;
+    constexpr explicit InlineString(std::string_view text) noexcept {
+        for (char c : text) {
+            if (!push_back(c)) break;
+        }
+    }
+
+    [[nodiscard]] constexpr bool push_back(char c) noexcept {
+        if (len_ == CAPACITY) return false;
+        data_[len_++] = c;
+        return true;
+    }
+    constexpr void clear() noexcept {
+        data_.fill(0);
+        len_ = 0;
+    }
+
+    // Bulk writing for hot loops, where a length kept in a register beats one
+    // re-read after every byte: write at most CAPACITY bytes into raw(), then
+    // commit how many were written.
+    [[nodiscard]] constexpr char* raw() noexcept { return data_.data(); }
+    constexpr void commit(std::size_t n) noexcept { len_ = static_cast<std::uint8_t>(n < CAPACITY ? n : CAPACITY); }
+
+    [[nodiscard]] constexpr std::string_view view() const noexcept { return {data_.data(), len_}; }
+    [[nodiscard]] constexpr std::size_t size() const noexcept { return len_; }
+    [[nodiscard]] constexpr bool empty() const noexcept { return len_ == 0; }
+    [[nodiscard]] constexpr bool full() const noexcept { return len_ == CAPACITY; }
+    [[nodiscard]] constexpr char operator[](std::size_t i) const noexcept { return data_[i]; }
+    [[nodiscard]] constexpr const char* data() const noexcept { return data_.data(); }
+
+    friend constexpr bool operator==(const InlineString& a, const InlineString& b) noexcept {
+        return a.view() == b.view();
+    }
+
+private:
+    std::array<char, CAPACITY> data_{};
+    std::uint8_t len_ = 0;
+};
+
+// A code of exactly N ASCII bytes (country codes, check digits, bank codes).
+template <std::size_t N>
+struct FixedCode {
+    std::array<char, N> bytes{};
+
+    static constexpr FixedCode from(std::string_view text) noexcept {
+        FixedCode code;
+        for (std::size_t i = 0; i < N && i < text.size(); ++i) code.bytes[i] = text[i];
+        return code;
+    }
+    [[nodiscard]] constexpr std::string_view view() const noexcept { return {bytes.data(), N}; }
+    friend constexpr bool operator==(const FixedCode&, const FixedCode&) noexcept = default;
+};
+
+// The parts read out of a valid identifier, one variant per kind.
+struct NoDetails {
+    friend constexpr bool operator==(const NoDetails&, const NoDetails&) noexcept = default;
+};
+struct IbanDetails {
+    FixedCode<2> country;
+    FixedCode<2> check_digits;
+    std::uint8_t bban_length = 0;
+    friend constexpr bool operator==(const IbanDetails&, const IbanDetails&) noexcept = default;
+};
+struct BicDetails {
+    FixedCode<4> bank_code;
+    FixedCode<2> country;
+    FixedCode<2> location;
+    std::optional<FixedCode<3>> branch;
+    friend constexpr bool operator==(const BicDetails&, const BicDetails&) noexcept = default;
+};
+struct CreditCardDetails {
+    CardBrand brand = CardBrand::Unknown;
+    friend constexpr bool operator==(const CreditCardDetails&, const CreditCardDetails&) noexcept = default;
+};
+struct IsbnDetails {
+    IsbnType isbn_type = IsbnType::Isbn10;
+    std::optional<InlineString> isbn10;
+    std::optional<InlineString> isbn13;
+    friend constexpr bool operator==(const IsbnDetails&, const IsbnDetails&) noexcept = default;
+};
+struct IssnDetails {
+    friend constexpr bool operator==(const IssnDetails&, const IssnDetails&) noexcept = default;
+};
+struct IsinDetails {
+    FixedCode<2> country;
+    friend constexpr bool operator==(const IsinDetails&, const IsinDetails&) noexcept = default;
+};
+struct LeiDetails {
+    FixedCode<4> lou_prefix;
+    friend constexpr bool operator==(const LeiDetails&, const LeiDetails&) noexcept = default;
+};
+struct EanDetails {
+    EanType ean_type = EanType::Ean13;
+    InlineString country_prefix;
+    friend constexpr bool operator==(const EanDetails&, const EanDetails&) noexcept = default;
+};
+struct VatDetails {
+    FixedCode<2> country;
+    friend constexpr bool operator==(const VatDetails&, const VatDetails&) noexcept = default;
+};
+struct EmailDetails {
+    std::uint8_t local_length = 0;
+    std::uint8_t domain_length = 0;
+    friend constexpr bool operator==(const EmailDetails&, const EmailDetails&) noexcept = default;
+};
+
+// The alternative index is the variant number: none, iban, bic, credit_card,
+// isbn, issn, isin, lei, ean, vat, email.
+using Details = std::variant<NoDetails, IbanDetails, BicDetails, CreditCardDetails, IsbnDetails, IssnDetails,
+                             IsinDetails, LeiDetails, EanDetails, VatDetails, EmailDetails>;
+
+struct ValidationResult {
+    bool is_valid = false;
+    std::optional<ErrorCode> error;
+    Details details;
+    InlineString compact;
+    InlineString formatted;
+
+    // A rejected input: not valid, one code, no details and two empty texts.
+    static constexpr ValidationResult invalid(ErrorCode code) noexcept {
+        ValidationResult r;
+        r.error = code;
+        return r;
+    }
+
+    static constexpr ValidationResult valid(const InlineString& compact, const InlineString& formatted,
+                                            const Details& details) noexcept {
+        ValidationResult r;
+        r.is_valid = true;
+        r.details = details;
+        r.compact = compact;
+        r.formatted = formatted;
+        return r;
+    }
+
+    friend constexpr bool operator==(const ValidationResult&, const ValidationResult&) noexcept = default;
+};
+
+}  // namespace cobalis

@@ -1,0 +1,69 @@
+// Byte classes and the separator-dropping normaliser shared by the validators.
+//
+// Input is UTF-8 read strictly byte by byte: a "digit" is 0x30..0x39 and a
+// "letter" is A..Z (after folding); bytes of multi-byte characters are never
+// either, so no validator ever decodes a character.
+#pragma once
+
+#include <string_view>
+
+#include "core/types.hpp"
+
+namespace cobalis::validators {
+
+constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool is_upper(char c) noexcept { return c >= 'A' && c <= 'Z'; }
+constexpr bool is_lower(char c) noexcept { return c >= 'a' && c <= 'z'; }
+constexpr bool is_upper_alnum(char c) noexcept { return is_digit(c) || is_upper(c); }
+constexpr unsigned digit_value(char c) noexcept { return static_cast<unsigned>(c - '0'); }
+constexpr char to_upper(char c) noexcept { return is_lower(c) ? static_cast<char>(c - 0x20) : c; }
+constexpr char to_lower(char c) noexcept { return is_upper(c) ? static_cast<char>(c + 0x20) : c; }
+
+// Tab, space, hyphen-minus and full stop: what people write between groups.
+constexpr bool is_separator(char c) noexcept { return c == '\t' || c == ' ' || c == '-' || c == '.'; }
+
+constexpr bool all_digits(std::string_view s) noexcept {
+    for (char c : s) {
+        if (!is_digit(c)) return false;
+    }
+    return true;
+}
+
+enum class Fold : bool { None, Upper };
+
+// Drops separators wherever they stand and copies every other byte into
+// `out`, folding a..z to upper case when asked. Answers false when a kept
+// byte would be the 255th: such an input can never be valid, and each kind
+// names its own error code for it.
+template <Fold fold>
+constexpr bool normalise(std::string_view input, InlineString& out) noexcept {
+    char* const buffer = out.raw();
+    std::size_t n = 0;
+    for (char c : input) {
+        if (is_separator(c)) continue;
+        if (n == InlineString::CAPACITY) return false;
+        buffer[n++] = fold == Fold::Upper ? to_upper(c) : c;
+    }
+    out.commit(n);
+    return true;
+}
+
+// Copies `text` into a display form, writing `sep` before every character
+// whose position `starts_group` marks. Characters past the capacity are
+// dropped, which no identifier of ours comes near.
+template <class StartsGroup>
+constexpr InlineString layout(std::string_view text, char sep, StartsGroup starts_group) noexcept {
+    InlineString out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i != 0 && starts_group(i)) (void)out.push_back(sep);
+        (void)out.push_back(text[i]);
+    }
+    return out;
+}
+
+// Groups of four from the left, the last group holding what remains.
+constexpr InlineString group_by_four(std::string_view text) noexcept {
+    return layout(text, ' ', [](std::size_t i) { return i % 4 == 0; });
+}
+
+}  // namespace cobalis::validators

@@ -1,0 +1,236 @@
+#include "python/convert.hpp"
+
+#include <array>
+#include <type_traits>
+#include <variant>
+
+namespace cobalis::python {
+namespace {
+
+template <class E>
+constexpr std::size_t count_of() noexcept {
+    return static_cast<std::size_t>(E::count_);
+}
+
+constexpr std::array<const char*, count_of<Key>()> KEY_TEXTS{
+    "is_valid", "compact", "formatted", "error", "kind",
+    "country", "check_digits", "bban_length", "bank_code", "location", "branch", "brand", "isbn_type", "isbn10",
+    "isbn13", "lou_prefix", "ean_type", "country_prefix", "local_length", "domain_length",
+    "alpha2", "alpha3", "numeric", "name", "official_name", "common_name", "flag", "currency", "calling_code",
+    "tld", "eu_member", "iban_length",
+    "code", "symbol", "decimals", "countries",
+    "standard_rate", "reduced_rates",
+};
+
+constexpr std::array<const char*, count_of<Kind>()> KIND_TEXTS{
+    "iban", "bic", "credit_card", "isbn", "issn", "isin", "lei", "ean", "vat", "email",
+};
+
+// Strings made once and reused: keys, kind names, and the texts of the
+// enumerations. Python strings are immutable, so sharing them is safe.
+std::array<PyObject*, count_of<Key>()> keys{};
+std::array<PyObject*, count_of<Kind>()> kinds{};
+std::array<PyObject*, ERROR_CODE_COUNT> error_texts{};
+std::array<PyObject*, CARD_BRAND_COUNT> brand_texts{};
+std::array<PyObject*, 2> isbn_type_texts{};
+std::array<PyObject*, 2> ean_type_texts{};
+PyObject* internal_fault_type = nullptr;
+
+PyObject* key_object(Key key) noexcept { return keys[static_cast<std::size_t>(key)]; }
+
+// Inserts `value` (a new reference, or nullptr after a failed creation).
+bool put(PyObject* dict, Key key, PyObject* value) noexcept {
+    if (value == nullptr) {
+        if (!PyErr_Occurred()) raise_internal_fault("a Python object could not be created");
+        return false;
+    }
+    const int status = PyDict_SetItem(dict, key_object(key), value);
+    Py_DECREF(value);
+    return status == 0;
+}
+
+bool put_shared(PyObject* dict, Key key, PyObject* value) noexcept {
+    return PyDict_SetItem(dict, key_object(key), value) == 0;
+}
+
+PyObject* new_code(std::string_view bytes) noexcept {
+    PyObject* text = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict");
+    if (text == nullptr && PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) {
+        PyErr_Clear();
+        text = PyUnicode_FromStringAndSize("", 0);
+    }
+    return text;
+}
+
+template <std::size_t N>
+bool intern_all(std::array<PyObject*, N>& cache, auto text_of) noexcept {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (cache[i] != nullptr) continue;
+        cache[i] = PyUnicode_InternFromString(text_of(i));
+        if (cache[i] == nullptr) return false;
+    }
+    return true;
+}
+
+template <class E, std::size_t N>
+auto enum_texts(std::string_view (*text)(E) noexcept) {
+    return [text](std::size_t i) {
+        // Every enumeration text is a NUL-terminated literal.
+        return text(static_cast<E>(i)).data();
+    };
+}
+
+}  // namespace
+
+bool init_strings() noexcept {
+    return intern_all(keys, [](std::size_t i) { return KEY_TEXTS[i]; }) &&
+           intern_all(kinds, [](std::size_t i) { return KIND_TEXTS[i]; }) &&
+           intern_all(error_texts, enum_texts<ErrorCode, ERROR_CODE_COUNT>(error_text)) &&
+           intern_all(brand_texts, enum_texts<CardBrand, CARD_BRAND_COUNT>(brand_text)) &&
+           intern_all(isbn_type_texts, enum_texts<IsbnType, 2>(isbn_type_text)) &&
+           intern_all(ean_type_texts, enum_texts<EanType, 2>(ean_type_text));
+}
+
+PyObject* raise_internal_fault(const char* message) noexcept {
+    if (internal_fault_type == nullptr) {
+        internal_fault_type = PyErr_NewExceptionWithDoc(
+            "_cobalis.InternalFault", "A broken invariant inside cobalis; please report it.", PyExc_BaseException,
+            nullptr);
+        if (internal_fault_type == nullptr) return nullptr;
+    }
+    PyErr_SetString(internal_fault_type, message);
+    return nullptr;
+}
+
+PyObject* new_text(std::string_view text) noexcept {
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+bool put_bool(PyObject* dict, Key key, bool value) noexcept {
+    return put_shared(dict, key, value ? Py_True : Py_False);
+}
+
+bool put_text(PyObject* dict, Key key, std::string_view value) noexcept { return put(dict, key, new_text(value)); }
+
+bool put_optional_text(PyObject* dict, Key key, std::optional<std::string_view> value) noexcept {
+    return value ? put_text(dict, key, *value) : put_shared(dict, key, Py_None);
+}
+
+bool put_uint(PyObject* dict, Key key, unsigned value) noexcept {
+    return put(dict, key, PyLong_FromUnsignedLong(value));
+}
+
+bool put_optional_uint(PyObject* dict, Key key, std::optional<unsigned> value) noexcept {
+    return value ? put_uint(dict, key, *value) : put_shared(dict, key, Py_None);
+}
+
+bool put_float(PyObject* dict, Key key, float value) noexcept {
+    return put(dict, key, PyFloat_FromDouble(static_cast<double>(value)));
+}
+
+bool put_code(PyObject* dict, Key key, std::string_view bytes) noexcept { return put(dict, key, new_code(bytes)); }
+
+bool put_optional_code(PyObject* dict, Key key, std::optional<std::string_view> bytes) noexcept {
+    return bytes ? put_code(dict, key, *bytes) : put_shared(dict, key, Py_None);
+}
+
+namespace {
+
+// A new list of exactly `values.size()` items, each made by `make`.
+template <class T, class Make>
+PyObject* new_list(std::span<const T> values, Make make) noexcept {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
+    if (list == nullptr) return nullptr;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        PyObject* item = make(values[i]);
+        if (item == nullptr) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);  // steals item
+    }
+    return list;
+}
+
+}  // namespace
+
+bool put_text_list(PyObject* dict, Key key, std::span<const std::string_view> values) noexcept {
+    return put(dict, key, new_list(values, new_text));
+}
+
+bool put_float_list(PyObject* dict, Key key, std::span<const float> values) noexcept {
+    return put(dict, key, new_list(values, [](float v) { return PyFloat_FromDouble(static_cast<double>(v)); }));
+}
+
+namespace {
+
+bool put_details(PyObject* d, const NoDetails&) noexcept { return d != nullptr; }
+bool put_details(PyObject* d, const IssnDetails&) noexcept { return d != nullptr; }
+
+bool put_details(PyObject* d, const IbanDetails& x) noexcept {
+    return put_code(d, Key::country, x.country.view()) && put_code(d, Key::check_digits, x.check_digits.view()) &&
+           put_uint(d, Key::bban_length, x.bban_length);
+}
+
+bool put_details(PyObject* d, const BicDetails& x) noexcept {
+    const auto branch = x.branch ? std::optional<std::string_view>(x.branch->view()) : std::nullopt;
+    return put_code(d, Key::bank_code, x.bank_code.view()) && put_code(d, Key::country, x.country.view()) &&
+           put_code(d, Key::location, x.location.view()) && put_optional_code(d, Key::branch, branch);
+}
+
+bool put_details(PyObject* d, const CreditCardDetails& x) noexcept {
+    return put_shared(d, Key::brand, brand_texts[static_cast<std::size_t>(x.brand)]);
+}
+
+std::optional<std::string_view> view_of(const std::optional<InlineString>& s) noexcept {
+    return s ? std::optional<std::string_view>(s->view()) : std::nullopt;
+}
+
+bool put_details(PyObject* d, const IsbnDetails& x) noexcept {
+    return put_shared(d, Key::isbn_type, isbn_type_texts[static_cast<std::size_t>(x.isbn_type)]) &&
+           put_optional_text(d, Key::isbn10, view_of(x.isbn10)) &&
+           put_optional_text(d, Key::isbn13, view_of(x.isbn13));
+}
+
+bool put_details(PyObject* d, const IsinDetails& x) noexcept { return put_code(d, Key::country, x.country.view()); }
+
+bool put_details(PyObject* d, const LeiDetails& x) noexcept {
+    return put_code(d, Key::lou_prefix, x.lou_prefix.view());
+}
+
+bool put_details(PyObject* d, const EanDetails& x) noexcept {
+    return put_shared(d, Key::ean_type, ean_type_texts[static_cast<std::size_t>(x.ean_type)]) &&
+           put_text(d, Key::country_prefix, x.country_prefix.view());
+}
+
+bool put_details(PyObject* d, const VatDetails& x) noexcept { return put_code(d, Key::country, x.country.view()); }
+
+bool put_details(PyObject* d, const EmailDetails& x) noexcept {
+    return put_uint(d, Key::local_length, x.local_length) && put_uint(d, Key::domain_length, x.domain_length);
+}
+
+}  // namespace
+
+PyObject* result_to_pydict(const ValidationResult& result, Kind kind) noexcept {
+    // A valid result carries no error and an invalid one always does; anything
+    // else is a fault of the core, not of the input.
+    if (result.is_valid == result.error.has_value()) {
+        return raise_internal_fault("validation result with inconsistent validity and error");
+    }
+    PyObject* dict = PyDict_New();
+    if (dict == nullptr) return nullptr;
+    const bool ok =
+        put_bool(dict, Key::is_valid, result.is_valid) && put_text(dict, Key::compact, result.compact.view()) &&
+        put_text(dict, Key::formatted, result.formatted.view()) &&
+        put_shared(dict, Key::error,
+                   result.error ? error_texts[static_cast<std::size_t>(*result.error)] : Py_None) &&
+        put_shared(dict, Key::kind, kinds[static_cast<std::size_t>(kind)]) &&
+        std::visit([dict](const auto& details) { return put_details(dict, details); }, result.details);
+    if (!ok) {
+        Py_DECREF(dict);
+        return nullptr;
+    }
+    return dict;
+}
+
+}  // namespace cobalis::python
