@@ -1,0 +1,165 @@
+// Every identifier validator against arbitrary bytes. The first byte picks
+// the kind (its value minus '0', modulo the number of kinds, so the seed
+// files read "0GB82..." for an IBAN); the rest is the input.
+//
+// For every input: the fast path agrees with validate; an invalid result has
+// an error, no details and two empty forms; a valid one has no error, its own
+// details and UTF-8 texts; its compact form validates to the identical result
+// and its display form to the same compact form; separators and the case of
+// letters change nothing where the kind says so.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "fuzz/check.hpp"
+#include "fuzz/kinds.hpp"
+
+namespace cobalis::proof {
+namespace {
+
+struct Checker {
+    const KindEntry& kind;
+    std::string_view input;
+
+    void require(bool ok, const char* rule) const noexcept {
+        if (!ok) broken(kind.name.data(), rule, input);
+    }
+};
+
+#define REQUIRE(cond) check.require((cond), #cond)
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && !(is_ascii_letter(a[i]) && (a[i] ^ 0x20) == b[i])) return false;
+    }
+    return true;
+}
+
+bool no_lower(std::string_view s) noexcept {
+    for (char c : s) {
+        if (c >= 'a' && c <= 'z') return false;
+    }
+    return true;
+}
+
+// What a valid result's details must say about its own compact form.
+void check_details(const Checker& check, const ValidationResult& r) {
+    const std::string_view c = r.compact.view();
+    if (const auto* d = std::get_if<IbanDetails>(&r.details)) {
+        REQUIRE(d->country.view() == c.substr(0, 2) && d->check_digits.view() == c.substr(2, 2));
+        REQUIRE(d->bban_length + 4u == c.size());
+        REQUIRE(no_lower(c));
+    } else if (const auto* d = std::get_if<BicDetails>(&r.details)) {
+        REQUIRE(c.size() == 8 || c.size() == 11);
+        REQUIRE(d->bank_code.view() == c.substr(0, 4) && d->country.view() == c.substr(4, 2));
+        REQUIRE(d->location.view() == c.substr(6, 2));
+        REQUIRE(d->branch.has_value() == (c.size() == 11));
+        REQUIRE(!d->branch || d->branch->view() == c.substr(8, 3));
+        REQUIRE(r.formatted == r.compact);
+    } else if (const auto* d = std::get_if<CreditCardDetails>(&r.details)) {
+        REQUIRE(static_cast<std::size_t>(d->brand) < CARD_BRAND_COUNT);
+        REQUIRE(c.size() >= 12 && c.size() <= 19);
+    } else if (const auto* d = std::get_if<IsbnDetails>(&r.details)) {
+        const bool ten = d->isbn_type == IsbnType::Isbn10;
+        REQUIRE(c.size() == (ten ? 10u : 13u));
+        REQUIRE(ten ? (d->isbn10 && d->isbn10->view() == c) : (d->isbn13 && d->isbn13->view() == c));
+        REQUIRE(!ten || d->isbn13.has_value());
+        REQUIRE(ten || d->isbn10.has_value() == (c.substr(0, 3) == "978"));
+        // The other form is a valid ISBN whose own other form leads back here.
+        const auto* other = ten ? &*d->isbn13 : (d->isbn10 ? &*d->isbn10 : nullptr);
+        if (other != nullptr) {
+            const ValidationResult back = check.kind.validate(other->view());
+            REQUIRE(back.is_valid);
+            const auto* bd = std::get_if<IsbnDetails>(&back.details);
+            REQUIRE(bd != nullptr && bd->isbn10 && bd->isbn13);
+            REQUIRE(bd->isbn10 == d->isbn10 && bd->isbn13 == d->isbn13);
+        }
+    } else if (std::holds_alternative<IssnDetails>(r.details)) {
+        REQUIRE(c.size() == 8 && r.formatted.size() == 9 && r.formatted[4] == '-');
+    } else if (const auto* d = std::get_if<IsinDetails>(&r.details)) {
+        REQUIRE(c.size() == 12 && d->country.view() == c.substr(0, 2) && r.formatted == r.compact);
+    } else if (const auto* d = std::get_if<LeiDetails>(&r.details)) {
+        REQUIRE(c.size() == 20 && d->lou_prefix.view() == c.substr(0, 4) && c.substr(4, 2) == "00");
+        REQUIRE(r.formatted == r.compact);
+    } else if (const auto* d = std::get_if<EanDetails>(&r.details)) {
+        const bool thirteen = d->ean_type == EanType::Ean13;
+        REQUIRE(c.size() == (thirteen ? 13u : 8u));
+        REQUIRE(d->country_prefix.view() == (thirteen ? c.substr(0, 3) : std::string_view{}));
+        REQUIRE(r.formatted == r.compact);
+    } else if (const auto* d = std::get_if<VatDetails>(&r.details)) {
+        const std::string_view prefix = c.substr(0, 2);
+        REQUIRE(d->country.view() == (prefix == "EL" ? std::string_view{"GR"} : prefix));
+        REQUIRE(r.formatted == r.compact && no_lower(c));
+    } else if (const auto* d = std::get_if<EmailDetails>(&r.details)) {
+        REQUIRE(d->local_length >= 1 && d->local_length <= 64);
+        REQUIRE(d->local_length + d->domain_length + 1u == c.size());
+        REQUIRE(c[d->local_length] == '@');
+    }
+}
+
+void check_kind(const KindEntry& kind, std::string_view input) {
+    const Checker check{kind, input};
+    const ValidationResult r = kind.validate(input);
+    REQUIRE(kind.is_valid(input) == r.is_valid);
+
+    if (!r.is_valid) {
+        REQUIRE(r.error.has_value());
+        REQUIRE(std::holds_alternative<NoDetails>(r.details));
+        REQUIRE(r.compact.empty() && r.formatted.empty());
+    } else {
+        REQUIRE(!r.error.has_value());
+        REQUIRE(r.details.index() == kind.variant);
+        REQUIRE(!r.compact.empty() && !r.formatted.empty());
+        REQUIRE(is_utf8(r.compact.view()) && is_utf8(r.formatted.view()));
+        if (const auto* d = std::get_if<IsbnDetails>(&r.details)) {
+            REQUIRE(!d->isbn10 || is_utf8(d->isbn10->view()));
+            REQUIRE(!d->isbn13 || is_utf8(d->isbn13->view()));
+        }
+        if (const auto* d = std::get_if<EanDetails>(&r.details)) REQUIRE(is_utf8(d->country_prefix.view()));
+        check_details(check, r);
+
+        const ValidationResult again = kind.validate(r.compact.view());
+        REQUIRE(again == r);
+        REQUIRE(kind.is_valid(r.compact.view()));
+
+        const ValidationResult shown = kind.validate(r.formatted.view());
+        REQUIRE(kind.is_valid(r.formatted.view()));
+        if (std::holds_alternative<EmailDetails>(r.details)) {
+            // The display form writes the domain in lower case.
+            REQUIRE(shown.is_valid && shown.compact == r.formatted);
+            REQUIRE(equal_ignoring_case(r.compact.view(), r.formatted.view()));
+        } else {
+            REQUIRE(shown == r);
+        }
+    }
+
+    if (!kind.separators.empty()) {
+        std::string spaced(input);
+        const char sep = kind.separators[input.size() % kind.separators.size()];
+        spaced.insert(pick(input, input.size()), 1, sep);
+        REQUIRE(kind.validate(spaced) == r);
+        REQUIRE(kind.is_valid(spaced) == r.is_valid);
+    }
+    if (kind.case_blind) {
+        const std::string swapped = swap_case(input);
+        REQUIRE(kind.validate(swapped) == r);
+    }
+}
+
+#undef REQUIRE
+
+}  // namespace
+}  // namespace cobalis::proof
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace cobalis::proof;
+    if (size == 0) return 0;
+    const auto slot = static_cast<std::uint8_t>(data[0] - '0') % KINDS.size();
+    const KindEntry& kind = KINDS[slot];
+    if (!kind.present()) return -1;  // not built yet: keep such inputs out of the corpus
+    check_kind(kind, std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+    return 0;
+}

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Builds every libFuzzer target in fuzz/ (fuzz_*.cpp) with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs each one for SECONDS, one after another.
+# Fails (non-zero) on the first crash, sanitizer report, broken invariant or
+# slow input; the offending input is kept under build/fuzz/artifacts/.
+#
+#   bash fuzz/run.sh SECONDS            build and run every target
+#   bash fuzz/run.sh SECONDS TARGET...  only the named targets (e.g. fuzz_validators)
+#
+# The seeds in fuzz/corpus/<target>/ are read, never written; what a run
+# learns goes to build/fuzz/corpus/<target>/ and is reused by the next run.
+set -euo pipefail
+
+if [[ $# -lt 1 || ! $1 =~ ^[0-9]+$ ]]; then
+    echo "usage: bash fuzz/run.sh SECONDS [TARGET...]" >&2
+    exit 2
+fi
+seconds=$1
+shift
+cd "$(dirname "$0")/.."
+
+# clang with the fuzzer and sanitizer runtimes, from Debian's packages.
+if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+    echo "fuzz: installing clang and its fuzzer runtime" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >&2
+    apt-get install -y -qq clang libclang-rt-14-dev >&2
+fi
+
+build=build/fuzz
+mkdir -p "$build/obj" "$build/corpus" "$build/artifacts"
+
+flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I.
+       -fsanitize=address,undefined -fno-sanitize-recover=all
+       -D_GLIBCXX_ASSERTIONS)
+
+# The core once, instrumented for coverage and the sanitizers.
+objects=()
+while IFS= read -r source; do
+    object="$build/obj/${source//\//_}.o"
+    if [[ ! -f $object || $source -nt $object || -n $(find core -name '*.hpp' -newer "$object" -print -quit) ]]; then
+        clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$source" -o "$object"
+    fi
+    objects+=("$object")
+done < <(find core -name '*.cpp' | sort)
+
+if [[ $# -gt 0 ]]; then
+    targets=("$@")
+else
+    targets=()
+    for source in fuzz/fuzz_*.cpp; do
+        targets+=("$(basename "$source" .cpp)")
+    done
+fi
+
+# The longest input worth trying: past the 254-byte buffers for the
+# validators, past the 64-digit Luhn buffer for the check digits.
+max_len_of() {
+    case $1 in
+        fuzz_validators) echo 700 ;;
+        fuzz_checkdigits) echo 300 ;;
+        *) echo 128 ;;
+    esac
+}
+
+for target in "${targets[@]}"; do
+    echo "==== $target: building" >&2
+    clang++ "${flags[@]}" -fsanitize=fuzzer "fuzz/$target.cpp" "${objects[@]}" -o "$build/$target"
+    mkdir -p "$build/corpus/$target"
+    seeds=()
+    [[ -d fuzz/corpus/$target ]] && seeds=("fuzz/corpus/$target")
+    dict=()
+    [[ -f fuzz/$target.dict ]] && dict=("-dict=fuzz/$target.dict")
+    echo "==== $target: fuzzing for ${seconds}s" >&2
+    if ! "$build/$target" -max_total_time="$seconds" -max_len="$(max_len_of "$target")" -timeout=10 \
+            -use_value_profile=1 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
+            "${dict[@]}" "$build/corpus/$target" "${seeds[@]}" 2>"$build/$target.log"; then
+        tail -n 60 "$build/$target.log" >&2
+        echo "==== $target: FAILED (input kept under $build/artifacts/)" >&2
+        exit 1
+    fi
+    grep -E '^(#[0-9]+ +DONE|stat::)' "$build/$target.log" | sed "s/^/$target: /" >&2 || true
+done
+echo "fuzz: ${#targets[@]} targets ran ${seconds}s each without a fault"
