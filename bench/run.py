@@ -1,0 +1,272 @@
+"""How fast _cobalis answers, beside a bare call, a Python dict and its peers.
+
+    PYTHONPATH=build/dev python bench/run.py [--repeat N]
+
+For every kind, on the typical inputs of bench/corpus/<kind>.txt (valid and
+invalid alike), it prints ns per call of is_valid_X and validate_X, of len(s)
+(the floor: a bare call of a builtin on the same string), of a Python dict
+display with the keys validate_X returns, and of the closest function of each
+peer (python-stdnum, schwifty, validators, email-validator; `pip install
+".[bench]"`), all measured in this one run, then the ratios and the targets:
+is_valid_X within 2.5x len(s), validate_X no slower than the dict display,
+is_valid_X at least 30x faster than the fastest peer.
+"""
+from __future__ import annotations
+
+import argparse
+import datetime
+import platform
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import _cobalis  # noqa: E402
+import corpus  # noqa: E402
+
+FLOOR_TARGET = 2.5
+PEER_TARGET = 30.0
+TIMES = 20  # the corpus is walked this many times per measurement
+
+
+# ---- peers -------------------------------------------------------------------
+
+def accepts(make):
+    """A predicate from a peer function that raises on invalid input."""
+    def predicate(s):
+        try:
+            make(s)
+            return True
+        except Exception:
+            return False
+    return predicate
+
+
+def truthy(check):
+    """A predicate from a peer function that answers True or a falsy failure."""
+    return lambda s: check(s) is True
+
+
+def load_peers():
+    peers = {}
+
+    def add(kind, label, function):
+        peers.setdefault(kind, {})[label] = function
+
+    try:
+        from stdnum import bic, damm, ean, iban, isbn, isin, issn, lei, luhn, verhoeff
+        from stdnum.eu import vat
+        for kind, module in (("iban", iban), ("bic", bic), ("credit_card", luhn), ("isbn", isbn), ("issn", issn),
+                             ("isin", isin), ("lei", lei), ("ean", ean), ("vat", vat), ("luhn_validate", luhn),
+                             ("verhoeff_validate", verhoeff), ("damm_validate", damm)):
+            add(kind, "python-stdnum", module.is_valid)
+        add("luhn_generate", "python-stdnum", accepts(luhn.calc_check_digit))
+    except ImportError:
+        pass
+    try:
+        import schwifty
+        add("iban", "schwifty", accepts(schwifty.IBAN))
+        add("bic", "schwifty", accepts(schwifty.BIC))
+    except ImportError:
+        pass
+    try:
+        import validators
+        add("iban", "validators", truthy(validators.iban))
+        add("credit_card", "validators", truthy(validators.card_number))
+        add("isin", "validators", truthy(validators.isin))
+        add("email", "validators", truthy(validators.email))
+    except ImportError:
+        pass
+    try:
+        import email_validator
+        add("email", "email-validator",
+            accepts(lambda s: email_validator.validate_email(s, check_deliverability=False)))
+    except ImportError:
+        pass
+    return peers
+
+
+PEER_NAMES = ["python-stdnum", "schwifty", "validators", "email-validator"]
+
+
+# ---- timing ------------------------------------------------------------------
+
+def loop(f, pairs):
+    for ok, s in pairs:
+        f(s)
+
+
+def ns_per_call(run, pairs, repeat):
+    """Best of `repeat` walks over `pairs`, in ns per input."""
+    best = float("inf")
+    for _ in range(repeat):
+        start = time.perf_counter_ns()
+        run(pairs)
+        best = min(best, time.perf_counter_ns() - start)
+    return best / len(pairs)
+
+
+def time_function(f, pairs, repeat):
+    return ns_per_call(lambda p: loop(f, p), pairs, repeat)
+
+
+def dict_builder(kind, answers):
+    """A loop of the same shape as `loop` whose body is a dict display with the
+    keys validate_<kind> gives, valid or invalid. The values are at hand (the
+    input itself for texts, constants otherwise): only the dict is built."""
+    valid = next((d for d in answers if d["is_valid"]), None)
+    invalid = next((d for d in answers if not d["is_valid"]), None)
+
+    def display(d):
+        if d is None:
+            return "None"
+        items = []
+        for key, value in d.items():
+            items.append(f"{key!r}: {'s' if isinstance(value, str) and len(value) > 4 else repr(value)}")
+        return "{" + ", ".join(items) + "}"
+
+    source = (f"def build(pairs):\n"
+              f"    for ok, s in pairs:\n"
+              f"        if ok:\n"
+              f"            {display(valid)}\n"
+              f"        else:\n"
+              f"            {display(invalid)}\n")
+    namespace = {}
+    exec(source, namespace)
+    return namespace["build"]
+
+
+# ---- the machine -------------------------------------------------------------
+
+def cpu_model():
+    try:
+        out = subprocess.run(["lscpu"], capture_output=True, text=True, check=True).stdout
+        for line in out.splitlines():
+            if line.startswith("Model name:"):
+                return line.split(":", 1)[1].strip()
+    except (OSError, subprocess.CalledProcessError):
+        pass
+    return platform.processor() or "unknown"
+
+
+# ---- the run -----------------------------------------------------------------
+
+def fmt(ns):
+    return f"{ns:,.0f}" if ns >= 100 else f"{ns:.1f}"
+
+
+def ratio(x):
+    return f"{x:.2f}" if x < 10 else f"{x:,.0f}"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--repeat", type=int, default=7, help="walks per measurement; the best counts")
+    args = parser.parse_args()
+    repeat = args.repeat
+
+    peers = load_peers()
+    print("## Python calls\n")
+    print(f"Measured {datetime.date.today().isoformat()} on {cpu_model()}, "
+          f"Python {platform.python_version()} ({platform.machine()}), one run; "
+          f"ns per call, best of {repeat} walks over each corpus.\n")
+
+    rows, peer_rows, misses, skipped = [], [], [], []
+    for kind in corpus.KINDS:
+        if not hasattr(_cobalis, f"is_valid_{kind}"):
+            skipped.append(kind)
+            continue
+        is_valid = getattr(_cobalis, f"is_valid_{kind}")
+        validate = getattr(_cobalis, f"validate_{kind}")
+        inputs = corpus.load(kind)
+        answers = [validate(s) for s in inputs]
+        pairs = [(d["is_valid"], s) for d, s in zip(answers, inputs)] * TIMES
+        valid_share = sum(d["is_valid"] for d in answers) / len(answers)
+
+        floor = time_function(len, pairs, repeat)
+        t_fast = time_function(is_valid, pairs, repeat)
+        t_full = time_function(validate, pairs, repeat)
+        t_dict = ns_per_call(dict_builder(kind, answers), pairs, repeat)
+        peer_times = {label: time_function(f, pairs, max(2, repeat // 3))
+                      for label, f in peers.get(kind, {}).items()}
+        fastest = min(peer_times.values()) if peer_times else None
+
+        rows.append((kind, len(inputs), valid_share, floor, t_fast, t_full, t_dict))
+        peer_rows.append((kind, t_fast, t_full, peer_times, fastest))
+        if t_fast > FLOOR_TARGET * floor:
+            misses.append(f"is_valid_{kind}: {ratio(t_fast / floor)}x len(s) (target {FLOOR_TARGET}x)")
+        if t_full > t_dict:
+            misses.append(f"validate_{kind}: {ratio(t_full / t_dict)}x the Python dict display (target 1x)")
+        if fastest is not None and fastest < PEER_TARGET * t_fast:
+            misses.append(f"is_valid_{kind}: {ratio(fastest / t_fast)}x faster than the fastest peer "
+                          f"(target {PEER_TARGET:.0f}x)")
+
+    # The check-digit functions, beside the floor and python-stdnum.
+    digit_inputs = [s for s in corpus.load("credit_card")]
+    digit_inputs = [s.replace(" ", "").replace("-", "") for s in digit_inputs if s]
+    extra_rows = []
+    for name in ("luhn_validate", "luhn_generate", "verhoeff_validate", "damm_validate"):
+        if not hasattr(_cobalis, name):
+            skipped.append(name)
+            continue
+        pairs = [(True, s) for s in digit_inputs] * TIMES
+        f = getattr(_cobalis, name)
+        floor, t = time_function(len, pairs, repeat), time_function(f, pairs, repeat)
+        peer_times = {label: time_function(g, pairs, max(2, repeat // 3)) for label, g in peers.get(name, {}).items()}
+        extra_rows.append((name, floor, t, peer_times))
+
+    lookups = {"get_country": ["stub", "US", "DE", ""], "get_country_by_alpha3": ["stub", "USA", "DEU"],
+               "get_currency": ["EUR", "USD", "JPY", "XXX", "eur", ""], "get_vat_rate": ["DE", "FR", "CH", "XX", ""]}
+    lookup_rows = []
+    for name, keys in lookups.items():
+        if not hasattr(_cobalis, name):
+            skipped.append(name)
+            continue
+        pairs = [(True, s) for s in keys] * (TIMES * 10)
+        f = getattr(_cobalis, name)
+        lookup_rows.append((name, time_function(len, pairs, repeat), time_function(f, pairs, repeat)))
+
+    print("| kind | inputs (valid) | len(s) | is_valid_X | × len | validate_X | × len | dict display | "
+          "validate / dict |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|---:|")
+    for kind, n, share, floor, t_fast, t_full, t_dict in rows:
+        print(f"| {kind} | {n} ({share:.0%}) | {fmt(floor)} | {fmt(t_fast)} | {ratio(t_fast / floor)} | "
+              f"{fmt(t_full)} | {ratio(t_full / floor)} | {fmt(t_dict)} | {ratio(t_full / t_dict)} |")
+
+    print("\n## Beside the peers\n")
+    print("ns per call on the same inputs; the ratio is the fastest peer's time over ours.\n")
+    print("| kind | is_valid_X | validate_X | " + " | ".join(PEER_NAMES) +
+          " | fastest peer / is_valid_X | fastest peer / validate_X |")
+    print("|---|---:|---:|" + "---:|" * len(PEER_NAMES) + "---:|---:|")
+    for kind, t_fast, t_full, peer_times, fastest in peer_rows:
+        cells = " | ".join(fmt(peer_times[p]) if p in peer_times else "—" for p in PEER_NAMES)
+        speedups = (f"{ratio(fastest / t_fast)} | {ratio(fastest / t_full)}" if fastest else "— | —")
+        print(f"| {kind} | {fmt(t_fast)} | {fmt(t_full)} | {cells} | {speedups} |")
+
+    if extra_rows:
+        print("\n## Check digits and lookups\n")
+        print("| function | len(s) | ours | × len | python-stdnum | stdnum / ours |")
+        print("|---|---:|---:|---:|---:|---:|")
+        for name, floor, t, peer_times in extra_rows:
+            peer = peer_times.get("python-stdnum")
+            print(f"| {name} | {fmt(floor)} | {fmt(t)} | {ratio(t / floor)} | "
+                  f"{fmt(peer) if peer else '—'} | {ratio(peer / t) if peer else '—'} |")
+        for name, floor, t in lookup_rows:
+            print(f"| {name} | {fmt(floor)} | {fmt(t)} | {ratio(t / floor)} | — | — |")
+
+    print("\n## Targets\n")
+    print(f"is_valid_X within {FLOOR_TARGET}× len(s); validate_X no slower than the dict display; "
+          f"is_valid_X at least {PEER_TARGET:.0f}× faster than the fastest peer.\n")
+    if misses:
+        for miss in misses:
+            print(f"- missed: {miss}")
+    else:
+        print("- all met")
+    if skipped:
+        print(f"- not in this build, skipped: {', '.join(skipped)}")
+
+
+if __name__ == "__main__":
+    main()
