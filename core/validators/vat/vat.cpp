@@ -48,6 +48,22 @@ constexpr Rule rule_for(char first, char second) noexcept {
 
 constexpr bool is_greek_alias(char first, char second) noexcept { return first == 'E' && second == 'L'; }
 
+// A known country is a prefix with a rule of its own: every rule but the
+// Greek alias.
+constexpr bool has_own_rule(char first, char second) noexcept {
+    return !is_greek_alias(first, second) && rule_for(first, second) != nullptr;
+}
+
+constexpr std::size_t KNOWN_COUNTRY_COUNT = 28;
+constexpr std::size_t count_known_countries() noexcept {
+    std::size_t n = 0;
+    for (char first = 'A'; first <= 'Z'; ++first) {
+        for (char second = 'A'; second <= 'Z'; ++second) n += has_own_rule(first, second) ? 1 : 0;
+    }
+    return n;
+}
+static_assert(count_known_countries() == KNOWN_COUNTRY_COUNT);
+
 // The checks before the country rule, in their order.
 constexpr std::optional<ErrorCode> prefix_failure(std::string_view s) noexcept {
     if (s.size() < MIN_STORED) return ErrorCode::InvalidLength;
@@ -63,9 +79,7 @@ bool passes_country_rule(std::string_view s) noexcept {
 
 }  // namespace
 
-bool is_known_country(char first, char second) noexcept {
-    return !is_greek_alias(first, second) && rule_for(first, second) != nullptr;
-}
+bool is_known_country(char first, char second) noexcept { return has_own_rule(first, second); }
 
 ValidationResult validate(std::string_view input) noexcept {
     InlineString s;
