@@ -17,6 +17,7 @@
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/verhoeff.hpp"
 #include "core/validators/iban.hpp"
+#include "core/validators/vat/vat.hpp"
 #include "python/convert.hpp"
 
 namespace cobalis::python {
@@ -50,6 +51,8 @@ PyObject* luhn_generate_body(std::string_view text) noexcept {
 constexpr std::array FUNCTIONS{
     Function{"is_valid_iban", "input", bool_body<validators::iban::is_valid>},
     Function{"validate_iban", "input", validate_body<validators::iban::validate, Kind::iban>},
+    Function{"is_valid_vat", "input", bool_body<validators::vat::is_valid>},
+    Function{"validate_vat", "input", validate_body<validators::vat::validate, Kind::vat>},
     Function{"luhn_validate", "input", bool_body<algorithms::luhn::validate_str>},
     Function{"luhn_generate", "input", luhn_generate_body},
     Function{"verhoeff_validate", "input", bool_body<algorithms::verhoeff::validate_str>},
