@@ -16,7 +16,11 @@
 #include "core/algorithms/damm.hpp"
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/verhoeff.hpp"
+#include "core/validators/ean.hpp"
+#include "core/validators/email.hpp"
 #include "core/validators/iban.hpp"
+#include "core/validators/isbn.hpp"
+#include "core/validators/issn.hpp"
 #include "core/validators/vat/vat.hpp"
 #include "python/convert.hpp"
 
@@ -51,8 +55,16 @@ PyObject* luhn_generate_body(std::string_view text) noexcept {
 constexpr std::array FUNCTIONS{
     Function{"is_valid_iban", "input", bool_body<validators::iban::is_valid>},
     Function{"validate_iban", "input", validate_body<validators::iban::validate, Kind::iban>},
+    Function{"is_valid_isbn", "input", bool_body<validators::isbn::is_valid>},
+    Function{"validate_isbn", "input", validate_body<validators::isbn::validate, Kind::isbn>},
+    Function{"is_valid_issn", "input", bool_body<validators::issn::is_valid>},
+    Function{"validate_issn", "input", validate_body<validators::issn::validate, Kind::issn>},
+    Function{"is_valid_ean", "input", bool_body<validators::ean::is_valid>},
+    Function{"validate_ean", "input", validate_body<validators::ean::validate, Kind::ean>},
     Function{"is_valid_vat", "input", bool_body<validators::vat::is_valid>},
     Function{"validate_vat", "input", validate_body<validators::vat::validate, Kind::vat>},
+    Function{"is_valid_email", "input", bool_body<validators::email::is_valid>},
+    Function{"validate_email", "input", validate_body<validators::email::validate, Kind::email>},
     Function{"luhn_validate", "input", bool_body<algorithms::luhn::validate_str>},
     Function{"luhn_generate", "input", luhn_generate_body},
     Function{"verhoeff_validate", "input", bool_body<algorithms::verhoeff::validate_str>},
