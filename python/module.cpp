@@ -16,7 +16,11 @@
 #include "core/algorithms/damm.hpp"
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/verhoeff.hpp"
+#include "core/validators/bic.hpp"
+#include "core/validators/credit_card.hpp"
 #include "core/validators/iban.hpp"
+#include "core/validators/isin.hpp"
+#include "core/validators/lei.hpp"
 #include "python/convert.hpp"
 
 namespace cobalis::python {
@@ -50,6 +54,14 @@ PyObject* luhn_generate_body(std::string_view text) noexcept {
 constexpr std::array FUNCTIONS{
     Function{"is_valid_iban", "input", bool_body<validators::iban::is_valid>},
     Function{"validate_iban", "input", validate_body<validators::iban::validate, Kind::iban>},
+    Function{"is_valid_bic", "input", bool_body<validators::bic::is_valid>},
+    Function{"validate_bic", "input", validate_body<validators::bic::validate, Kind::bic>},
+    Function{"is_valid_credit_card", "input", bool_body<validators::credit_card::is_valid>},
+    Function{"validate_credit_card", "input", validate_body<validators::credit_card::validate, Kind::credit_card>},
+    Function{"is_valid_isin", "input", bool_body<validators::isin::is_valid>},
+    Function{"validate_isin", "input", validate_body<validators::isin::validate, Kind::isin>},
+    Function{"is_valid_lei", "input", bool_body<validators::lei::is_valid>},
+    Function{"validate_lei", "input", validate_body<validators::lei::validate, Kind::lei>},
     Function{"luhn_validate", "input", bool_body<algorithms::luhn::validate_str>},
     Function{"luhn_generate", "input", luhn_generate_body},
     Function{"verhoeff_validate", "input", bool_body<algorithms::verhoeff::validate_str>},
