@@ -258,6 +258,13 @@ def write_seeds(corpus: dict[str, list[str]]) -> None:
     for n, text in enumerate(samples):
         (digits_target / f"seed-{n}").write_bytes(text.encode())
 
+    lookups_target = SEEDS / "fuzz_lookups"
+    lookups_target.mkdir(parents=True, exist_ok=True)
+    for old in lookups_target.iterdir():
+        old.unlink()
+    for key in ["stub", "EUR", "USD", "CHF", "XAU", "DE", "GR", "CH", "USA", "eur", ""]:
+        (lookups_target / f"key-{key or 'empty'}").write_bytes(key.encode())
+
 
 def main() -> None:
     corpus = build()

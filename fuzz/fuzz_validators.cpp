@@ -82,7 +82,7 @@ void check_details(const Checker& check, const ValidationResult& r) {
     } else if (const auto* d = std::get_if<IsinDetails>(&r.details)) {
         REQUIRE(c.size() == 12 && d->country.view() == c.substr(0, 2) && r.formatted == r.compact);
     } else if (const auto* d = std::get_if<LeiDetails>(&r.details)) {
-        REQUIRE(c.size() == 20 && d->lou_prefix.view() == c.substr(0, 4) && c.substr(4, 2) == "00");
+        REQUIRE(c.size() == 20 && d->lou_prefix.view() == c.substr(0, 4));
         REQUIRE(r.formatted == r.compact);
     } else if (const auto* d = std::get_if<EanDetails>(&r.details)) {
         const bool thirteen = d->ean_type == EanType::Ean13;
