@@ -1,6 +1,7 @@
 #include "core/validators/iban.hpp"
 
 #include <cstdint>
+#include <iterator>
 #include <optional>
 
 #include "core/data/static_map.hpp"
@@ -25,7 +26,9 @@ constexpr data::Entry<std::uint8_t> IBAN_LENGTH_ENTRIES[] = {
 
 }  // namespace
 
-constexpr data::StaticMap IBAN_LENGTHS{IBAN_LENGTH_ENTRIES};
+// The type is spelled out: deduced from the initialiser, g++ 12 places the
+// constant in writable data.
+constexpr data::StaticMap<std::uint8_t, std::size(IBAN_LENGTH_ENTRIES)> IBAN_LENGTHS{IBAN_LENGTH_ENTRIES};
 static_assert(IBAN_LENGTHS.size() == 79);
 static_assert(*IBAN_LENGTHS.find("NO") == 15 && *IBAN_LENGTHS.find("LC") == 32 && *IBAN_LENGTHS.find("GB") == 22);
 static_assert(IBAN_LENGTHS.find("XX") == nullptr && IBAN_LENGTHS.find("gb") == nullptr);
