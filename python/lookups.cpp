@@ -41,13 +41,13 @@ PyObject* currency_to_pydict(const data::Currency& c) noexcept {
     return new_dict([&c](PyObject* d) {
         return put_text(d, Key::code, c.code) && put_uint(d, Key::numeric, c.numeric) &&
                put_text(d, Key::name, c.name) && put_text(d, Key::symbol, c.symbol) &&
-               put_uint(d, Key::decimals, c.decimals) && put_text_list(d, Key::countries, c.countries);
+               put_uint(d, Key::decimals, c.decimals) && put_code_list(d, Key::countries, c.countries);
     });
 }
 
 PyObject* vat_rate_to_pydict(const data::VatRate& r) noexcept {
     return new_dict([&r](PyObject* d) {
-        return put_text(d, Key::country, r.country) && put_float(d, Key::standard_rate, r.standard_rate) &&
+        return put_code(d, Key::country, r.country) && put_float(d, Key::standard_rate, r.standard_rate) &&
                put_float_list(d, Key::reduced_rates, r.reduced_rates);
     });
 }
