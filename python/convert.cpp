@@ -183,6 +183,10 @@ bool put_text_list(PyObject* dict, Key key, std::span<const std::string_view> va
     return put(dict, key, new_list(values, new_text));
 }
 
+bool put_code_list(PyObject* dict, Key key, std::span<const std::string_view> codes) noexcept {
+    return put(dict, key, new_list(codes, new_code));
+}
+
 bool put_float_list(PyObject* dict, Key key, std::span<const float> values) noexcept {
     return put(dict, key, new_list(values, [](float v) { return PyFloat_FromDouble(static_cast<double>(v)); }));
 }

@@ -58,6 +58,7 @@ bool put_uint(PyObject* dict, Key key, unsigned value) noexcept;
 bool put_optional_uint(PyObject* dict, Key key, std::optional<unsigned> value) noexcept;
 bool put_float(PyObject* dict, Key key, float value) noexcept;
 bool put_text_list(PyObject* dict, Key key, std::span<const std::string_view> values) noexcept;
+bool put_code_list(PyObject* dict, Key key, std::span<const std::string_view> codes) noexcept;
 bool put_float_list(PyObject* dict, Key key, std::span<const float> values) noexcept;
 
 // Fixed-width codes: their bytes as text, or "" when they are not UTF-8.

@@ -27,6 +27,7 @@
 #include "core/validators/lei.hpp"
 #include "core/validators/vat/vat.hpp"
 #include "python/convert.hpp"
+#include "python/lookups.hpp"
 
 namespace cobalis::python {
 namespace {
@@ -81,6 +82,10 @@ constexpr std::array FUNCTIONS{
     Function{"luhn_generate", "input", luhn_generate_body},
     Function{"verhoeff_validate", "input", bool_body<algorithms::verhoeff::validate_str>},
     Function{"damm_validate", "input", bool_body<algorithms::damm::validate_str>},
+    Function{"get_country", "alpha2", get_country_body},
+    Function{"get_country_by_alpha3", "alpha3", get_country_by_alpha3_body},
+    Function{"get_currency", "code", get_currency_body},
+    Function{"get_vat_rate", "country", get_vat_rate_body},
 };
 
 // "name(parameter)\n--\n\n": CPython reads the part before the marker as the
