@@ -98,18 +98,20 @@ def loop(f, pairs):
         f(s)
 
 
-def ns_per_call(run, pairs, repeat):
-    """Best of `repeat` walks over `pairs`, in ns per input."""
-    best = float("inf")
+def measure(runs, pairs, repeat):
+    """ns per input of each named run over `pairs`: the best of `repeat` walks,
+    taken in turns so that a disturbance of the machine hits all of them alike."""
+    best = {label: float("inf") for label in runs}
     for _ in range(repeat):
-        start = time.perf_counter_ns()
-        run(pairs)
-        best = min(best, time.perf_counter_ns() - start)
-    return best / len(pairs)
+        for label, run in runs.items():
+            start = time.perf_counter_ns()
+            run(pairs)
+            best[label] = min(best[label], time.perf_counter_ns() - start)
+    return {label: t / len(pairs) for label, t in best.items()}
 
 
-def time_function(f, pairs, repeat):
-    return ns_per_call(lambda p: loop(f, p), pairs, repeat)
+def calls(f):
+    return lambda pairs: loop(f, pairs)
 
 
 def dict_builder(kind, answers):
@@ -163,7 +165,7 @@ def ratio(x):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--repeat", type=int, default=7, help="walks per measurement; the best counts")
+    parser.add_argument("--repeat", type=int, default=15, help="walks per measurement; the best counts")
     args = parser.parse_args()
     repeat = args.repeat
 
@@ -185,12 +187,11 @@ def main():
         pairs = [(d["is_valid"], s) for d, s in zip(answers, inputs)] * TIMES
         valid_share = sum(d["is_valid"] for d in answers) / len(answers)
 
-        floor = time_function(len, pairs, repeat)
-        t_fast = time_function(is_valid, pairs, repeat)
-        t_full = time_function(validate, pairs, repeat)
-        t_dict = ns_per_call(dict_builder(kind, answers), pairs, repeat)
-        peer_times = {label: time_function(f, pairs, max(2, repeat // 3))
-                      for label, f in peers.get(kind, {}).items()}
+        ours = measure({"len": calls(len), "is_valid": calls(is_valid), "validate": calls(validate),
+                        "dict": dict_builder(kind, answers)}, pairs, repeat)
+        floor, t_fast, t_full, t_dict = ours["len"], ours["is_valid"], ours["validate"], ours["dict"]
+        peer_times = measure({label: calls(f) for label, f in peers.get(kind, {}).items()}, pairs,
+                             max(2, repeat // 3))
         fastest = min(peer_times.values()) if peer_times else None
 
         rows.append((kind, len(inputs), valid_share, floor, t_fast, t_full, t_dict))
@@ -212,9 +213,10 @@ def main():
             skipped.append(name)
             continue
         pairs = [(True, s) for s in digit_inputs] * TIMES
-        f = getattr(_cobalis, name)
-        floor, t = time_function(len, pairs, repeat), time_function(f, pairs, repeat)
-        peer_times = {label: time_function(g, pairs, max(2, repeat // 3)) for label, g in peers.get(name, {}).items()}
+        ours = measure({"len": calls(len), "f": calls(getattr(_cobalis, name))}, pairs, repeat)
+        floor, t = ours["len"], ours["f"]
+        peer_times = measure({label: calls(g) for label, g in peers.get(name, {}).items()}, pairs,
+                             max(2, repeat // 3))
         extra_rows.append((name, floor, t, peer_times))
 
     lookups = {"get_country": ["stub", "US", "DE", ""], "get_country_by_alpha3": ["stub", "USA", "DEU"],
@@ -225,8 +227,8 @@ def main():
             skipped.append(name)
             continue
         pairs = [(True, s) for s in keys] * (TIMES * 10)
-        f = getattr(_cobalis, name)
-        lookup_rows.append((name, time_function(len, pairs, repeat), time_function(f, pairs, repeat)))
+        ours = measure({"len": calls(len), "f": calls(getattr(_cobalis, name))}, pairs, repeat)
+        lookup_rows.append((name, ours["len"], ours["f"]))
 
     print("| kind | inputs (valid) | len(s) | is_valid_X | × len | validate_X | × len | dict display | "
           "validate / dict |")
