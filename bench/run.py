@@ -1,6 +1,6 @@
 """How fast _cobalis answers, beside a bare call, a Python dict and its peers.
 
-    PYTHONPATH=build/dev python bench/run.py [--repeat N]
+    PYTHONPATH=build/dev python bench/run.py [--repeat N] [--core build/bench/core_bench]
 
 For every kind, on the typical inputs of bench/corpus/<kind>.txt (valid and
 invalid alike), it prints ns per call of is_valid_X and validate_X, of len(s)
@@ -9,12 +9,15 @@ display with the keys validate_X returns, and of the closest function of each
 peer (python-stdnum, schwifty, validators, email-validator; `pip install
 ".[bench]"`), all measured in this one run, then the ratios and the targets:
 is_valid_X within 2.5x len(s), validate_X no slower than the dict display,
-is_valid_X at least 30x faster than the fastest peer.
+is_valid_X at least 30x faster than the fastest peer. With --core it also runs
+the C++ core benchmark (built with -DCOBALIS_BUILD_BENCHMARKS=ON) and adds its
+table: validations per second and ns per input byte, without Python.
 """
 from __future__ import annotations
 
 import argparse
 import datetime
+import json
 import platform
 import subprocess
 import sys
@@ -153,6 +156,33 @@ def cpu_model():
     return platform.processor() or "unknown"
 
 
+def core_table(binary):
+    """The C++ core benchmark's results as a markdown table."""
+    out = subprocess.run([binary, "--benchmark_format=json", "--benchmark_min_time=0.5"], capture_output=True,
+                         text=True, check=True).stdout
+    results = {b["name"]: b for b in json.loads(out)["benchmarks"]}
+    lines = ["| kind | fast path: validations/s | ns/call | ns/byte | validate: validations/s | ns/call | ns/byte |",
+             "|---|---:|---:|---:|---:|---:|---:|"]
+    names = sorted({name.split("/")[0] for name in results},
+                   key=lambda k: (corpus.KINDS.index(k) if k in corpus.KINDS else len(corpus.KINDS), k))
+    for kind in names:
+        fast = results.get(f"{kind}/is_valid") or results.get(f"{kind}/validate_str")
+        full = results.get(f"{kind}/validate")
+        if kind == "luhn":
+            fast, full = results[f"{kind}/validate_str"], results[f"{kind}/generate_str"]
+        cells = []
+        for b in (fast, full):
+            if b is None:
+                cells += ["—", "—", "—"]
+            else:
+                cells += [f"{b['validations/s'] / 1e6:.1f} M", f"{b['per_call'] * 1e9:.1f}",
+                          f"{b['per_byte'] * 1e9:.2f}"]
+        label = {"luhn": "luhn (validate_str; generate_str)", "verhoeff": "verhoeff (validate_str)",
+                 "damm": "damm (validate_str)"}.get(kind, kind)
+        lines.append(f"| {label} | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
+
+
 # ---- the run -----------------------------------------------------------------
 
 def fmt(ns):
@@ -165,6 +195,7 @@ def ratio(x):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--core", metavar="BINARY", help="also run this core_bench and print its table")
     parser.add_argument("--repeat", type=int, default=15, help="walks per measurement; the best counts")
     args = parser.parse_args()
     repeat = args.repeat
@@ -257,6 +288,12 @@ def main():
                   f"{fmt(peer) if peer else '—'} | {ratio(peer / t) if peer else '—'} |")
         for name, floor, t in lookup_rows:
             print(f"| {name} | {fmt(floor)} | {fmt(t)} | {ratio(t / floor)} | — | — |")
+
+    if args.core:
+        print("\n## The core alone (C++, no Python)\n")
+        print("Google Benchmark over the same corpora; a fast path answers a bool, validate builds the "
+              "whole result.\n")
+        print(core_table(args.core))
 
     print("\n## Targets\n")
     print(f"is_valid_X within {FLOOR_TARGET}× len(s); validate_X no slower than the dict display; "
