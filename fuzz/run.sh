@@ -35,15 +35,23 @@ flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I.
        -D_GLIBCXX_ASSERTIONS
        -fconstexpr-steps=200000000)  # the static maps are built at compile time
 
-# The core once, instrumented for coverage and the sanitizers.
+# The core once, instrumented for coverage and the sanitizers, one compiler
+# per core.
 objects=()
+stale=()
+newest_header=$(find core -name '*.hpp' -printf '%T@\n' | sort -n | tail -1)
 while IFS= read -r source; do
     object="$build/obj/${source//\//_}.o"
-    if [[ ! -f $object || $source -nt $object || -n $(find core -name '*.hpp' -newer "$object" -print -quit) ]]; then
-        clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$source" -o "$object"
-    fi
     objects+=("$object")
+    if [[ ! -f $object || $source -nt $object ]] ||
+        (( $(printf '%.0f' "$newest_header") > $(stat -c %Y "$object") )); then
+        stale+=("$source")
+    fi
 done < <(find core -name '*.cpp' | sort)
+if [[ ${#stale[@]} -gt 0 ]]; then
+    printf '%s\n' "${stale[@]}" | FLAGS="${flags[*]}" xargs -P "$(nproc)" -I{} bash -c \
+        'clang++ $FLAGS -fsanitize=fuzzer-no-link -c "$1" -o "$0/obj/${1//\//_}.o"' "$build" {}
+fi
 
 if [[ $# -gt 0 ]]; then
     targets=("$@")
