@@ -212,7 +212,7 @@ PyObject* initialise() noexcept {
                         "_cobalis: the module may only be initialized once per interpreter process");
         return nullptr;
     }
-    if (!init_strings()) return nullptr;
+    if (!init_strings() || !init_result_templates()) return nullptr;
     PyObject* module = PyModule_Create2(&module_def, PYTHON_ABI_VERSION);
     if (module == nullptr) return nullptr;
     PyObject* module_name = PyModule_GetNameObject(module);

@@ -54,10 +54,13 @@ constexpr bool normalise(std::string_view input, InlineString& out) noexcept {
 template <class StartsGroup>
 constexpr InlineString layout(std::string_view text, char sep, StartsGroup starts_group) noexcept {
     InlineString out;
+    char* const buffer = out.raw();
+    std::size_t n = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (i != 0 && starts_group(i)) (void)out.push_back(sep);
-        (void)out.push_back(text[i]);
+        if (i != 0 && starts_group(i) && n < InlineString::CAPACITY) buffer[n++] = sep;
+        if (n < InlineString::CAPACITY) buffer[n++] = text[i];
     }
+    out.commit(n);
     return out;
 }
 
