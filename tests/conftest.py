@@ -46,3 +46,7 @@ except ImportError:
     import sys
 
     sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "python"))
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "mypy: runs mypy --strict on the typing examples (a second or two once cached)")

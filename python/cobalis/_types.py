@@ -74,7 +74,8 @@ CreditCardError = Literal["invalid_length", "invalid_charset", "invalid_checksum
 IsbnError = Literal["invalid_length", "invalid_charset", "invalid_checksum", "invalid_prefix"]
 IssnError = Literal["invalid_charset", "invalid_length", "invalid_checksum"]
 IsinError = Literal["invalid_charset", "invalid_length", "invalid_country", "invalid_checksum"]
-LeiError = Literal["invalid_charset", "invalid_length", "invalid_structure", "invalid_checksum"]
+# Characters 5 and 6 are ordinary alphanumerics, so no structure error.
+LeiError = Literal["invalid_charset", "invalid_length", "invalid_checksum"]
 EanError = Literal["invalid_length", "invalid_charset", "invalid_checksum"]
 VatError = Literal["invalid_charset", "invalid_length", "invalid_country", "invalid_structure", "unsupported_country"]
 EmailError = Literal["invalid_length", "invalid_structure", "invalid_charset"]

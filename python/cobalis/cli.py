@@ -243,13 +243,13 @@ def run_check(args: argparse.Namespace) -> int:
                     writer.writerow([*header, *CHECK_COLUMNS])
                     for row, result in check_rows(reader, len(header), index, validate, lines):
                         rows += 1
-                        error = result["error"]
+                        code = result["error"]
                         if result["is_valid"]:
                             valid += 1
                         else:
-                            errors[str(error)] += 1
+                            errors[str(code)] += 1
                         is_valid = "true" if result["is_valid"] else "false"
-                        writer.writerow([*row, is_valid, error or "", result["compact"], result["formatted"]])
+                        writer.writerow([*row, is_valid, code or "", result["compact"], result["formatted"]])
                         progress.update(rows)
             finally:
                 progress.clear()
