@@ -29,6 +29,20 @@ constexpr bool all_digits(std::string_view s) noexcept {
     return true;
 }
 
+constexpr bool all_upper(std::string_view s) noexcept {
+    for (char c : s) {
+        if (!is_upper(c)) return false;
+    }
+    return true;
+}
+
+constexpr bool all_upper_alnum(std::string_view s) noexcept {
+    for (char c : s) {
+        if (!is_upper_alnum(c)) return false;
+    }
+    return true;
+}
+
 enum class Fold : bool { None, Upper };
 
 // Drops separators wherever they stand and copies every other byte into
