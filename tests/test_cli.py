@@ -391,3 +391,18 @@ def test_lookup_paths_with_a_stand_in_table(capsys, monkeypatch):
     monkeypatch.delattr(cli.cobalis, "get_currency")
     assert run(capsys, "lookup", "currency", "EUR") == (
         2, "", "cobalis lookup: error: this build of cobalis has no currency table\n")
+
+
+def test_check_not_utf8_after_a_bom_counts_columns_after_it(capsys, tmp_path):
+    source = tmp_path / "in.csv"
+    source.write_bytes(b"\xef\xbb\xbfib\xffan\n")
+    status, _, err = run(capsys, "check", "iban", str(source), "-c", "iban")
+    assert status == 2 and err.endswith("line 1 is not valid UTF-8 (byte 0xff at column 3)\n")
+
+
+def test_validate_argument_that_is_not_utf8(capsys):
+    # What the interpreter makes of undecodable bytes in argv.
+    status, out, err = run(capsys, "validate", "iban", GB_IBAN, "GB82\udcff")
+    assert status == 2
+    assert json_lines(out) == [_cobalis.validate_iban(GB_IBAN)]
+    assert err == "cobalis validate: error: value 2 is not valid UTF-8 text\n"

@@ -94,10 +94,10 @@ class Utf8Lines:
         try:
             text = raw.decode("utf-8-sig" if self.line == 1 else "utf-8")
         except UnicodeDecodeError as error:
-            column = error.start + 1 - (3 if self.line == 1 and raw.startswith(b"\xef\xbb\xbf") else 0)
+            # Positions count from after a byte-order mark, as an editor shows them.
             raise UsageError(
                 f"{self.source}: line {self.line} is not valid UTF-8 "
-                f"(byte 0x{raw[error.start]:02x} at column {column})"
+                f"(byte 0x{error.object[error.start]:02x} at column {error.start + 1})"
             ) from None
         if self.line == 1 and text.endswith("\r\n"):
             self.terminator = "\r\n"
