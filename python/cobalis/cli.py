@@ -407,19 +407,23 @@ def build_parser() -> argparse.ArgumentParser:
         formatter_class=formatter,
     )
     tables = lookup.add_subparsers(dest="table", metavar="TABLE", required=True)
-    for table, helptext, metavar, example in (
-        ("currency", "a currency by its three-letter code", "CODE", "EUR"),
-        ("vat-rate", "the standard and reduced VAT rates of a country", "CC", "DE"),
-        ("country", "a country by its two- or three-letter code", "CC", "stub"),
+    for table, helptext, metavar, key, example, note in (
+        ("currency", "a currency by its three-letter code", "CODE", "a currency code such as EUR", "EUR", ""),
+        ("vat-rate", "the standard and reduced VAT rates of a country", "CC", "a country code such as DE", "DE", ""),
+        (
+            "country", "a country by its two- or three-letter code", "CC", "a country code", "stub",
+            "The country table ships a single placeholder record, under the key \"stub\";\n"
+            "real country codes have no record.\n\n",
+        ),
     ):
         sub = tables.add_parser(
             table,
             help=helptext,
             description=f"Look up {helptext}.",
-            epilog=f"example:\n  cobalis lookup {table} {example}",
+            epilog=f"{note}example:\n  cobalis lookup {table} {example}",
             formatter_class=formatter,
         )
-        sub.add_argument("code", metavar=metavar)
+        sub.add_argument("code", metavar=metavar, help=f"{key} (matched exactly, case included)")
     lookup.set_defaults(run=run_lookup)
     return parser
 
