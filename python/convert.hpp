@@ -65,8 +65,16 @@ bool put_float_list(PyObject* dict, Key key, std::span<const float> values) noex
 bool put_code(PyObject* dict, Key key, std::string_view bytes) noexcept;
 bool put_optional_code(PyObject* dict, Key key, std::optional<std::string_view> bytes) noexcept;
 
+// The text a result was made from: when `object` is set, it is an exact `str`
+// whose UTF-8 bytes are `text`, and it may be handed out in place of a new
+// string with the same bytes (Python strings are immutable).
+struct Source {
+    PyObject* object = nullptr;
+    std::string_view text;
+};
+
 // The flat result dictionary of a `validate_` function: the five common
 // keys, then the keys of the details variant.
-PyObject* result_to_pydict(const ValidationResult& result, Kind kind) noexcept;
+PyObject* result_to_pydict(const ValidationResult& result, Kind kind, Source source = {}) noexcept;
 
 }  // namespace cobalis::python
