@@ -225,6 +225,36 @@ PyType_Spec result_spec = {
 // ---------------------------------------------------------------------------
 // Reading an Arrow column.
 
+// An error held until everything the call took from the producer has been
+// released: release callbacks may run the producer's Python code, which must
+// not start with an exception pending.
+struct Failure {
+    PyObject* type = nullptr;  // a built-in exception type; null while nothing failed
+    std::string message;
+    int code = 0;  // the errno of an OSError
+
+    explicit operator bool() const noexcept { return type != nullptr; }
+
+    void out_of_memory() noexcept {
+        type = PyExc_MemoryError;
+        message.clear();
+    }
+
+    PyObject* raise() const noexcept {
+        if (type == PyExc_MemoryError && message.empty()) return PyErr_NoMemory();
+        if (type != PyExc_OSError) {
+            PyErr_SetString(type, message.c_str());
+            return nullptr;
+        }
+        PyObject* error = PyObject_CallFunction(PyExc_OSError, "is", code, message.c_str());
+        if (error != nullptr) {
+            PyErr_SetObject(PyExc_OSError, error);
+            Py_DECREF(error);
+        }
+        return nullptr;
+    }
+};
+
 // A struct of the C data interface that is released when it goes away.
 template <class Struct>
 struct Owned {
@@ -237,123 +267,122 @@ struct Owned {
     }
 };
 
-bool check_source(const ArrowSchema& schema, Source& source, Operation op) noexcept {
+bool check_source(const ArrowSchema& schema, Source& source, Operation op, Failure& failure) {
     if (read_source(schema, source)) return true;
-    try {
-        const std::string type = describe_type(schema);
-        PyErr_Format(PyExc_TypeError, "cobalis.%s needs a column of strings, not %s", name_of(op), type.c_str());
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    }
+    failure.type = PyExc_TypeError;
+    failure.message = std::string("cobalis.") + name_of(op) + " needs a column of strings, not " + describe_type(schema);
     return false;
 }
 
-bool add_chunk(const ArrowArray& array, const Source& source, Sink& sink) noexcept {
+bool add_chunk(const ArrowArray& array, const Source& source, Sink& sink, Failure& failure) {
     StringChunk chunk;
     const char* problem = "";
     if (!read_chunk(array, source, chunk, problem)) {
-        PyErr_Format(PyExc_ValueError, "malformed Arrow array: %s", problem);
+        failure.type = PyExc_ValueError;
+        failure.message = std::string("malformed Arrow array: ") + problem;
         return false;
     }
-    bool ok = true;
+    sink.reserve(chunk.length);
+    if (chunk.length < ROWS_WORTH_RELEASING) {
+        sink.add(chunk);
+        return true;
+    }
+    bool out_of_memory = false;
+    Py_BEGIN_ALLOW_THREADS
     try {
-        sink.reserve(chunk.length);
+        sink.add(chunk);
     } catch (...) {
-        ok = false;
+        out_of_memory = true;  // growing a buffer is the only thing that can fail
     }
-    if (ok && chunk.length < ROWS_WORTH_RELEASING) {
-        try {
-            sink.add(chunk);
-        } catch (...) {
-            ok = false;
-        }
-    } else if (ok) {
-        Py_BEGIN_ALLOW_THREADS
-        try {
-            sink.add(chunk);
-        } catch (...) {
-            ok = false;
-        }
-        Py_END_ALLOW_THREADS
-    }
-    if (!ok) PyErr_NoMemory();  // growing a buffer is the only thing that can fail
-    return ok;
-}
-
-PyObject* finish(Sink& sink) noexcept {
-    try {
-        return new_result(sink.finish());
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    }
+    Py_END_ALLOW_THREADS
+    if (out_of_memory) failure.out_of_memory();
+    return !out_of_memory;
 }
 
 // A failure the producer reported through its stream, with its own message.
-PyObject* raise_stream_error(ArrowArrayStream* stream, int code) noexcept {
+void stream_failed(ArrowArrayStream* stream, int code, Failure& failure) {
     const char* message = stream->get_last_error != nullptr ? stream->get_last_error(stream) : nullptr;
-    if (message == nullptr) message = "the Arrow stream failed without a message";
+    failure.message = message != nullptr ? message : "the Arrow stream failed without a message";
     switch (code) {
     case ENOMEM:
-        PyErr_SetString(PyExc_MemoryError, message);
-        return nullptr;
+        failure.type = PyExc_MemoryError;
+        break;
     case EINVAL:
-        PyErr_SetString(PyExc_ValueError, message);
-        return nullptr;
+        failure.type = PyExc_ValueError;
+        break;
     case ENOSYS:
-        PyErr_SetString(PyExc_NotImplementedError, message);
-        return nullptr;
-    default: {
-        PyObject* error = PyObject_CallFunction(PyExc_OSError, "is", code, message);
-        if (error != nullptr) {
-            PyErr_SetObject(PyExc_OSError, error);
-            Py_DECREF(error);
-        }
-        return nullptr;
-    }
+        failure.type = PyExc_NotImplementedError;
+        break;
+    default:
+        failure.type = PyExc_OSError;
+        failure.code = code;
     }
 }
 
-PyObject* from_stream(PyObject* capsule, Sink& sink, Operation op) noexcept {
-    auto* stream = static_cast<ArrowArrayStream*>(PyCapsule_GetPointer(capsule, arrow::STREAM_CAPSULE));
-    if (stream == nullptr) return nullptr;
-    if (stream->release == nullptr) {
-        PyErr_SetString(PyExc_ValueError, "the Arrow stream has already been consumed");
+std::shared_ptr<const Column> read_stream(PyObject* capsule, Sink& sink, Operation op, Failure& failure) {
+    if (!PyCapsule_IsValid(capsule, arrow::STREAM_CAPSULE)) {
+        failure = {PyExc_TypeError, "__arrow_c_stream__() must return an \"arrow_array_stream\" capsule"};
         return nullptr;
     }
     // The stream itself stays in its capsule, whose destructor releases it.
+    auto* stream = static_cast<ArrowArrayStream*>(PyCapsule_GetPointer(capsule, arrow::STREAM_CAPSULE));
+    if (stream->release == nullptr) {
+        failure = {PyExc_ValueError, "the Arrow stream has already been consumed"};
+        return nullptr;
+    }
     Owned<ArrowSchema> schema;
-    if (const int code = stream->get_schema(stream, &schema.value); code != 0) return raise_stream_error(stream, code);
+    if (const int code = stream->get_schema(stream, &schema.value); code != 0) {
+        stream_failed(stream, code, failure);
+        return nullptr;
+    }
     Source source;
-    if (!check_source(schema.value, source, op)) return nullptr;
+    if (!check_source(schema.value, source, op, failure)) return nullptr;
     for (;;) {
         Owned<ArrowArray> array;
         if (const int code = stream->get_next(stream, &array.value); code != 0) {
-            return raise_stream_error(stream, code);
+            stream_failed(stream, code, failure);
+            return nullptr;
         }
         if (array.value.release == nullptr) break;  // the end
-        if (!add_chunk(array.value, source, sink)) return nullptr;
+        if (!add_chunk(array.value, source, sink, failure)) return nullptr;
     }
-    return finish(sink);
+    return sink.finish();
 }
 
-PyObject* from_array(PyObject* pair, Sink& sink, Operation op) noexcept {
-    if (!PyTuple_Check(pair) || PyTuple_Size(pair) != 2) {
-        PyErr_SetString(PyExc_TypeError, "__arrow_c_array__() must return a pair of capsules (schema, array)");
+std::shared_ptr<const Column> read_array(PyObject* pair, Sink& sink, Operation op, Failure& failure) {
+    if (!PyTuple_Check(pair) || PyTuple_Size(pair) != 2 ||
+        !PyCapsule_IsValid(PyTuple_GetItem(pair, 0), arrow::SCHEMA_CAPSULE) ||
+        !PyCapsule_IsValid(PyTuple_GetItem(pair, 1), arrow::ARRAY_CAPSULE)) {
+        failure = {PyExc_TypeError,
+                   "__arrow_c_array__() must return a pair of \"arrow_schema\" and \"arrow_array\" capsules"};
         return nullptr;
     }
     // Both stay in their capsules, whose destructors release them.
     auto* schema = static_cast<ArrowSchema*>(PyCapsule_GetPointer(PyTuple_GetItem(pair, 0), arrow::SCHEMA_CAPSULE));
-    if (schema == nullptr) return nullptr;
     auto* array = static_cast<ArrowArray*>(PyCapsule_GetPointer(PyTuple_GetItem(pair, 1), arrow::ARRAY_CAPSULE));
-    if (array == nullptr) return nullptr;
     if (schema->release == nullptr || array->release == nullptr) {
-        PyErr_SetString(PyExc_ValueError, "the Arrow array has already been consumed");
+        failure = {PyExc_ValueError, "the Arrow array has already been consumed"};
         return nullptr;
     }
     Source source;
-    if (!check_source(*schema, source, op)) return nullptr;
-    if (!add_chunk(*array, source, sink)) return nullptr;
-    return finish(sink);
+    if (!check_source(*schema, source, op, failure) || !add_chunk(*array, source, sink, failure)) return nullptr;
+    return sink.finish();
+}
+
+// Answers the column that `exported` (what __arrow_c_stream__ or
+// __arrow_c_array__ returned) holds, then drops `exported`, so that the
+// producer has released everything before any error is raised.
+PyObject* answer_arrow(PyObject* exported, bool is_stream, Sink& sink, Operation op) noexcept {
+    Failure failure;
+    std::shared_ptr<const Column> column;
+    try {
+        column = is_stream ? read_stream(exported, sink, op, failure) : read_array(exported, sink, op, failure);
+    } catch (const std::bad_alloc&) {
+        failure.out_of_memory();
+    }
+    Py_DECREF(exported);
+    if (failure) return failure.raise();
+    return new_result(std::move(column));
 }
 
 // Calls values.<method>() when values has it. Answers false with an
@@ -530,17 +559,9 @@ PyObject* run(Operation op, PyObject* args, PyObject* kwargs) noexcept {
 
     PyObject* exported = nullptr;
     if (!call_if_present(values, "__arrow_c_stream__", exported)) return nullptr;
-    if (exported != nullptr) {
-        PyObject* answer = from_stream(exported, sink, op);
-        Py_DECREF(exported);
-        return answer;
-    }
+    if (exported != nullptr) return answer_arrow(exported, true, sink, op);
     if (!call_if_present(values, "__arrow_c_array__", exported)) return nullptr;
-    if (exported != nullptr) {
-        PyObject* answer = from_array(exported, sink, op);
-        Py_DECREF(exported);
-        return answer;
-    }
+    if (exported != nullptr) return answer_arrow(exported, false, sink, op);
     return from_iterable(*kind, op, values);
 }
 
