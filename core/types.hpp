@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 namespace cobalis {
@@ -56,11 +57,18 @@ constexpr std::string_view ean_type_text(EanType t) noexcept { return t == EanTy
 // Bounded text stored inline: at most 254 bytes and a one-byte length.
 // Appending to a full string stores nothing and says so; the caller decides
 // what that means (a normaliser rejects the input, a layout drops the byte).
+//
+// Only the bytes below the length carry meaning, and nothing reads past it.
+// A new value therefore leaves its buffer unwritten at run time: clearing
+// 254 bytes for every scratch buffer and result would cost more than most
+// validations themselves.
 class InlineString {
 public:
     static constexpr std::size_t CAPACITY = 254;
 
-    constexpr InlineString() noexcept = default;
+    constexpr InlineString() noexcept {
+        if (std::is_constant_evaluated()) data_.fill(0);
+    }
     constexpr explicit InlineString(std::string_view text) noexcept {
         for (char c : text) {
             if (!push_back(c)) break;
@@ -72,10 +80,7 @@ public:
         data_[len_++] = c;
         return true;
     }
-    constexpr void clear() noexcept {
-        data_.fill(0);
-        len_ = 0;
-    }
+    constexpr void clear() noexcept { len_ = 0; }
 
     // Bulk writing for hot loops, where a length kept in a register beats one
     // re-read after every byte: write at most CAPACITY bytes into raw(), then
@@ -95,7 +100,7 @@ public:
     }
 
 private:
-    std::array<char, CAPACITY> data_{};
+    std::array<char, CAPACITY> data_;
     std::uint8_t len_ = 0;
 };
 

@@ -53,13 +53,38 @@ bool put_shared(PyObject* dict, Key key, PyObject* value) noexcept {
     return PyDict_SetItem(dict, key_object(key), value) == 0;
 }
 
-PyObject* new_code(std::string_view bytes) noexcept {
+PyObject* decode_code(std::string_view bytes) noexcept {
     PyObject* text = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict");
     if (text == nullptr && PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) {
         PyErr_Clear();
         text = PyUnicode_FromStringAndSize("", 0);
     }
     return text;
+}
+
+// Two-character codes of digits and upper-case letters (countries, check
+// digits, locations) recur on almost every result: each of the 1296 is made
+// once, on first use, and shared from then on.
+constexpr std::size_t ALNUM = 36;
+std::array<PyObject*, ALNUM * ALNUM> two_char_codes{};
+
+constexpr int alnum_index(char c) noexcept {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+    return -1;
+}
+
+PyObject* new_code(std::string_view bytes) noexcept {
+    if (bytes.size() == 2) {
+        const int hi = alnum_index(bytes[0]);
+        const int lo = alnum_index(bytes[1]);
+        if (hi >= 0 && lo >= 0) {
+            PyObject*& cached = two_char_codes[static_cast<std::size_t>(hi) * ALNUM + static_cast<std::size_t>(lo)];
+            if (cached == nullptr) cached = decode_code(bytes);
+            return cached == nullptr ? nullptr : Py_NewRef(cached);
+        }
+    }
+    return decode_code(bytes);
 }
 
 template <std::size_t N>
@@ -211,25 +236,84 @@ bool put_details(PyObject* d, const EmailDetails& x) noexcept {
 
 }  // namespace
 
+namespace {
+
+// The variant of `Details` each kind fills in.
+constexpr std::array<std::size_t, count_of<Kind>()> VARIANT_OF_KIND{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+
+// The detail keys of each variant, in their order.
+constexpr std::array<std::array<Key, 4>, std::variant_size_v<Details>> DETAIL_KEYS{{
+    {},
+    {Key::country, Key::check_digits, Key::bban_length},
+    {Key::bank_code, Key::country, Key::location, Key::branch},
+    {Key::brand},
+    {Key::isbn_type, Key::isbn10, Key::isbn13},
+    {},
+    {Key::country},
+    {Key::lou_prefix},
+    {Key::ean_type, Key::country_prefix},
+    {Key::country},
+    {Key::local_length, Key::domain_length},
+}};
+constexpr std::array<std::size_t, std::variant_size_v<Details>> DETAIL_KEY_COUNT{0, 3, 4, 1, 3, 0, 1, 1, 2, 1, 2};
+
+// Per kind, a finished dictionary for an invalid and for a valid answer with
+// every key already in place. Copying one is a single allocation of the right
+// size; filling it in then replaces values and never grows the table, which
+// makes a result much cheaper than inserting key after key into an empty dict.
+std::array<PyObject*, count_of<Kind>()> invalid_templates{};
+std::array<PyObject*, count_of<Kind>()> valid_templates{};
+
+PyObject* make_template(Kind kind, bool valid) noexcept {
+    PyObject* empty = PyUnicode_FromStringAndSize("", 0);
+    PyObject* dict = empty == nullptr ? nullptr : PyDict_New();
+    bool ok = dict != nullptr && put_bool(dict, Key::is_valid, valid) && put_shared(dict, Key::compact, empty) &&
+              put_shared(dict, Key::formatted, empty) && put_shared(dict, Key::error, Py_None) &&
+              put_shared(dict, Key::kind, kinds[static_cast<std::size_t>(kind)]);
+    if (valid) {
+        const std::size_t variant = VARIANT_OF_KIND[static_cast<std::size_t>(kind)];
+        for (std::size_t i = 0; ok && i < DETAIL_KEY_COUNT[variant]; ++i) {
+            ok = put_shared(dict, DETAIL_KEYS[variant][i], Py_None);
+        }
+    }
+    Py_XDECREF(empty);
+    if (!ok) Py_CLEAR(dict);
+    return dict;
+}
+
+}  // namespace
+
+bool init_result_templates() noexcept {
+    for (std::size_t k = 0; k < count_of<Kind>(); ++k) {
+        if (invalid_templates[k] == nullptr) invalid_templates[k] = make_template(static_cast<Kind>(k), false);
+        if (valid_templates[k] == nullptr) valid_templates[k] = make_template(static_cast<Kind>(k), true);
+        if (invalid_templates[k] == nullptr || valid_templates[k] == nullptr) return false;
+    }
+    return true;
+}
+
 PyObject* result_to_pydict(const ValidationResult& result, Kind kind) noexcept {
-    // A valid result carries no error and an invalid one always does; anything
-    // else is a fault of the core, not of the input.
-    if (result.is_valid == result.error.has_value()) {
-        return raise_internal_fault("validation result with inconsistent validity and error");
+    const auto k = static_cast<std::size_t>(kind);
+    // A valid result carries no error and its own kind's details; an invalid
+    // one always carries an error. Anything else is a fault of the core, not
+    // of the input.
+    if (result.is_valid == result.error.has_value() ||
+        (result.is_valid && result.details.index() != VARIANT_OF_KIND[k])) {
+        return raise_internal_fault("validation result with inconsistent validity, error or details");
     }
-    PyObject* dict = PyDict_New();
+    if (!result.is_valid) {
+        PyObject* dict = PyDict_Copy(invalid_templates[k]);
+        if (dict != nullptr && !put_shared(dict, Key::error, error_texts[static_cast<std::size_t>(*result.error)])) {
+            Py_CLEAR(dict);
+        }
+        return dict;
+    }
+    PyObject* dict = PyDict_Copy(valid_templates[k]);
     if (dict == nullptr) return nullptr;
-    const bool ok =
-        put_bool(dict, Key::is_valid, result.is_valid) && put_text(dict, Key::compact, result.compact.view()) &&
-        put_text(dict, Key::formatted, result.formatted.view()) &&
-        put_shared(dict, Key::error,
-                   result.error ? error_texts[static_cast<std::size_t>(*result.error)] : Py_None) &&
-        put_shared(dict, Key::kind, kinds[static_cast<std::size_t>(kind)]) &&
-        std::visit([dict](const auto& details) { return put_details(dict, details); }, result.details);
-    if (!ok) {
-        Py_DECREF(dict);
-        return nullptr;
-    }
+    const bool ok = put_text(dict, Key::compact, result.compact.view()) &&
+                    put_text(dict, Key::formatted, result.formatted.view()) &&
+                    std::visit([dict](const auto& details) { return put_details(dict, details); }, result.details);
+    if (!ok) Py_CLEAR(dict);
     return dict;
 }
 

@@ -41,6 +41,10 @@ enum class Kind : std::uint8_t { iban, bic, credit_card, isbn, issn, isin, lei, 
 // Makes the cached key and name strings; false with an exception set on failure.
 bool init_strings() noexcept;
 
+// Makes the per-kind result dictionaries that results are copied from; call
+// after init_strings. False with an exception set on failure.
+bool init_result_templates() noexcept;
+
 // Raises the dedicated internal-fault exception (a direct subclass of
 // BaseException) with `message`. Always answers nullptr.
 PyObject* raise_internal_fault(const char* message) noexcept;

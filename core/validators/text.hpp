@@ -29,6 +29,20 @@ constexpr bool all_digits(std::string_view s) noexcept {
     return true;
 }
 
+constexpr bool all_upper(std::string_view s) noexcept {
+    for (char c : s) {
+        if (!is_upper(c)) return false;
+    }
+    return true;
+}
+
+constexpr bool all_upper_alnum(std::string_view s) noexcept {
+    for (char c : s) {
+        if (!is_upper_alnum(c)) return false;
+    }
+    return true;
+}
+
 enum class Fold : bool { None, Upper };
 
 // Drops separators wherever they stand and copies every other byte into
@@ -54,10 +68,13 @@ constexpr bool normalise(std::string_view input, InlineString& out) noexcept {
 template <class StartsGroup>
 constexpr InlineString layout(std::string_view text, char sep, StartsGroup starts_group) noexcept {
     InlineString out;
+    char* const buffer = out.raw();
+    std::size_t n = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (i != 0 && starts_group(i)) (void)out.push_back(sep);
-        (void)out.push_back(text[i]);
+        if (i != 0 && starts_group(i) && n < InlineString::CAPACITY) buffer[n++] = sep;
+        if (n < InlineString::CAPACITY) buffer[n++] = text[i];
     }
+    out.commit(n);
     return out;
 }
 

@@ -1,0 +1,46 @@
+#include "core/validators/bic.hpp"
+
+#include <cstddef>
+#include <optional>
+
+#include "core/validators/text.hpp"
+
+namespace cobalis::validators::bic {
+namespace {
+
+// AAAA CC LL [BBB]: bank code, country, location, branch.
+inline constexpr std::size_t BANK_CODE_AT = 0;
+inline constexpr std::size_t COUNTRY_AT = 4;
+inline constexpr std::size_t LOCATION_AT = 6;
+inline constexpr std::size_t BRANCH_AT = 8;
+inline constexpr std::size_t SHORT_LENGTH = 8;   // the head office, no branch part
+inline constexpr std::size_t LONG_LENGTH = 11;
+
+constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
+    if (s.size() != SHORT_LENGTH && s.size() != LONG_LENGTH) return ErrorCode::InvalidLength;
+    if (!all_upper(s.substr(BANK_CODE_AT, COUNTRY_AT - BANK_CODE_AT))) return ErrorCode::InvalidCharset;
+    if (!all_upper(s.substr(COUNTRY_AT, LOCATION_AT - COUNTRY_AT))) return ErrorCode::InvalidCountry;
+    if (!all_upper_alnum(s.substr(LOCATION_AT, BRANCH_AT - LOCATION_AT))) return ErrorCode::InvalidCharset;
+    if (!all_upper_alnum(s.substr(BRANCH_AT))) return ErrorCode::InvalidCharset;  // empty for 8 characters
+    return std::nullopt;
+}
+
+}  // namespace
+
+ValidationResult validate(std::string_view input) noexcept {
+    InlineString s;
+    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
+    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    const std::string_view text = s.view();
+    BicDetails details{FixedCode<4>::from(text.substr(BANK_CODE_AT)), FixedCode<2>::from(text.substr(COUNTRY_AT)),
+                       FixedCode<2>::from(text.substr(LOCATION_AT)), std::nullopt};
+    if (text.size() == LONG_LENGTH) details.branch = FixedCode<3>::from(text.substr(BRANCH_AT));
+    return ValidationResult::valid(s, s, details);
+}
+
+bool is_valid(std::string_view input) noexcept {
+    InlineString s;
+    return normalise<Fold::Upper>(input, s) && !first_failure(s.view());
+}
+
+}  // namespace cobalis::validators::bic

@@ -1,0 +1,105 @@
+#include "core/validators/isbn.hpp"
+
+#include <cstddef>
+#include <optional>
+
+#include "core/validators/digits_x.hpp"
+#include "core/validators/ean.hpp"
+#include "core/validators/text.hpp"
+
+namespace cobalis::validators::isbn {
+namespace {
+
+inline constexpr std::size_t ISBN10_LENGTH = 10;
+inline constexpr std::size_t ISBN13_LENGTH = 13;
+inline constexpr std::string_view BOOK_PREFIX = "978";  // the only prefix with ISBN-10 counterparts
+inline constexpr std::size_t PREFIX_LENGTH = BOOK_PREFIX.size();
+
+static_assert(mod11_check("0306406152") && mod11_check("080442957X") && !mod11_check("0306406153"));
+static_assert(mod11_check_character("080442957") == 'X' && mod11_check_character("030640615") == '2');
+
+constexpr bool has_book_prefix(std::string_view s) noexcept {
+    return s[0] == '9' && s[1] == '7' && (s[2] == '8' || s[2] == '9');
+}
+
+// The checks in their order; the first that decides names the error. Every
+// kept character is a digit or "X" by now.
+std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
+    if (s.size() == ISBN10_LENGTH) {
+        if (is_valid_isbn10(s)) return std::nullopt;
+        if (!all_digits(s.substr(0, ISBN10_LENGTH - 1))) return ErrorCode::InvalidCharset;
+        return ErrorCode::InvalidChecksum;
+    }
+    if (s.size() == ISBN13_LENGTH) {
+        if (is_valid_isbn13(s)) return std::nullopt;
+        if (!all_digits(s)) return ErrorCode::InvalidCharset;
+        if (has_book_prefix(s)) return ErrorCode::InvalidChecksum;
+        return ErrorCode::InvalidPrefix;
+    }
+    return ErrorCode::InvalidLength;
+}
+
+// Hyphens before characters 2, 5 and 10 of an ISBN-10 (1-3-5-1) and before
+// characters 4, 5, 8 and 13 of an ISBN-13 (3-1-3-5-1): fixed groups, not the
+// ranges of the registration groups.
+InlineString formatted_isbn10(std::string_view s) noexcept {
+    return layout(s, '-', [](std::size_t i) { return i == 1 || i == 4 || i == 9; });
+}
+InlineString formatted_isbn13(std::string_view s) noexcept {
+    return layout(s, '-', [](std::size_t i) { return i == 3 || i == 4 || i == 7 || i == 12; });
+}
+
+// 978, the nine digits of the ISBN-10 body, and a fresh GS1 check digit.
+InlineString isbn13_of(std::string_view isbn10) noexcept {
+    InlineString out(BOOK_PREFIX);
+    const std::string_view body = isbn10.substr(0, ISBN10_LENGTH - 1);
+    for (char c : body) (void)out.push_back(c);
+    (void)out.push_back(ean::gs1_check_digit(out.view()));
+    return out;
+}
+
+// The nine digits after 978 and a fresh modulus-11 check character.
+InlineString isbn10_of(std::string_view isbn13) noexcept {
+    const std::string_view body = isbn13.substr(PREFIX_LENGTH, ISBN10_LENGTH - 1);
+    InlineString out(body);
+    (void)out.push_back(mod11_check_character(body));
+    return out;
+}
+
+}  // namespace
+
+bool is_valid_isbn10(std::string_view s) noexcept { return s.size() == ISBN10_LENGTH && mod11_check(s); }
+
+bool is_valid_isbn13(std::string_view s) noexcept {
+    return s.size() == ISBN13_LENGTH && all_digits(s) && has_book_prefix(s) && ean::gs1_check(s);
+}
+
+ValidationResult validate(std::string_view input) noexcept {
+    InlineString s;
+    if (!normalise_digits_x<FullStop::Separator>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidLength);
+    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    const std::string_view text = s.view();
+    IsbnDetails details;
+    if (text.size() == ISBN10_LENGTH) {
+        details.isbn_type = IsbnType::Isbn10;
+        details.isbn10 = s;
+        details.isbn13 = isbn13_of(text);
+        return ValidationResult::valid(s, formatted_isbn10(text), details);
+    }
+    details.isbn_type = IsbnType::Isbn13;
+    if (text.substr(0, PREFIX_LENGTH) == BOOK_PREFIX) details.isbn10 = isbn10_of(text);
+    details.isbn13 = s;
+    return ValidationResult::valid(s, formatted_isbn13(text), details);
+}
+
+bool is_valid(std::string_view input) noexcept {
+    InlineString s;
+    if (!normalise_digits_x<FullStop::Separator>(input, s)) return false;
+    switch (s.size()) {
+        case ISBN10_LENGTH: return is_valid_isbn10(s.view());
+        case ISBN13_LENGTH: return is_valid_isbn13(s.view());
+        default: return false;
+    }
+}
+
+}  // namespace cobalis::validators::isbn

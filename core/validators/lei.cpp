@@ -1,0 +1,38 @@
+#include "core/validators/lei.hpp"
+
+#include <optional>
+
+#include "core/validators/iban.hpp"
+#include "core/validators/text.hpp"
+
+namespace cobalis::validators::lei {
+namespace {
+
+inline constexpr std::size_t LOU_PREFIX_LENGTH = 4;
+
+// Characters 5 and 6 are not checked for "00": that reserved pair belongs to
+// the old layout, retired since ISO 17442-1:2020, and real LEIs issued since
+// carry any alphanumerics there. Characters 5 to 18 are the entity's own.
+constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
+    if (s.size() != LENGTH) return ErrorCode::InvalidLength;
+    if (!all_upper_alnum(s)) return ErrorCode::InvalidCharset;
+    // The check digits already stand at the end, so nothing is rotated.
+    if (iban::mod97_remainder(s) != 1) return ErrorCode::InvalidChecksum;
+    return std::nullopt;
+}
+
+}  // namespace
+
+ValidationResult validate(std::string_view input) noexcept {
+    InlineString s;
+    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
+    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    return ValidationResult::valid(s, s, LeiDetails{FixedCode<4>::from(s.view().substr(0, LOU_PREFIX_LENGTH))});
+}
+
+bool is_valid(std::string_view input) noexcept {
+    InlineString s;
+    return normalise<Fold::Upper>(input, s) && !first_failure(s.view());
+}
+
+}  // namespace cobalis::validators::lei

@@ -1,0 +1,8 @@
+#include "core/validators/vat/rules.hpp"
+
+namespace cobalis::validators::vat::dk {
+
+// Eight digits.
+bool is_valid(std::string_view national) noexcept { return digits_of_length(national, 8); }
+
+}  // namespace cobalis::validators::vat::dk

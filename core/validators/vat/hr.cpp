@@ -1,0 +1,8 @@
+#include "core/validators/vat/rules.hpp"
+
+namespace cobalis::validators::vat::hr {
+
+// Croatian numbers have the Latvian shape: eleven digits.
+bool is_valid(std::string_view national) noexcept { return lv::is_valid(national); }
+
+}  // namespace cobalis::validators::vat::hr

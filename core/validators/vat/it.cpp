@@ -1,0 +1,11 @@
+#include "core/algorithms/luhn.hpp"
+#include "core/validators/vat/rules.hpp"
+
+namespace cobalis::validators::vat::it {
+
+// Eleven digits, the last a Luhn check digit over the other ten.
+bool is_valid(std::string_view national) noexcept {
+    return digits_of_length(national, 11) && algorithms::luhn::checksum(national) % 10 == 0;
+}
+
+}  // namespace cobalis::validators::vat::it

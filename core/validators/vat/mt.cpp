@@ -1,0 +1,8 @@
+#include "core/validators/vat/rules.hpp"
+
+namespace cobalis::validators::vat::mt {
+
+// Maltese numbers have the Danish shape: eight digits.
+bool is_valid(std::string_view national) noexcept { return dk::is_valid(national); }
+
+}  // namespace cobalis::validators::vat::mt

@@ -1,0 +1,14 @@
+#include "core/validators/vat/rules.hpp"
+
+namespace cobalis::validators::vat::pl {
+
+// Ten digits (the NIP), the last a MOD 11 check over the first nine; a
+// remainder of 10 is never issued.
+bool is_valid(std::string_view national) noexcept {
+    constexpr std::array<unsigned, 9> WEIGHTS{6, 5, 7, 2, 3, 4, 5, 6, 7};
+    if (!digits_of_length(national, 10)) return false;
+    const unsigned r = weighted_sum(national, WEIGHTS) % 11;
+    return r != 10 && digit_value(national[9]) == r;
+}
+
+}  // namespace cobalis::validators::vat::pl

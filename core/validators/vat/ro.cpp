@@ -1,0 +1,8 @@
+#include "core/validators/vat/rules.hpp"
+
+namespace cobalis::validators::vat::ro {
+
+// Two to ten digits: the number carries no leading zeros.
+bool is_valid(std::string_view national) noexcept { return digits_of_length_between(national, 2, 10); }
+
+}  // namespace cobalis::validators::vat::ro

@@ -1,0 +1,74 @@
+// The national rules of the VAT numbers we accept, one module per country.
+//
+// Each rule takes the national part of a normalised number (the text after
+// the two-letter prefix: separators dropped, letters upper case) and answers
+// whether it has that country's shape and, where the country has one, the
+// right check. Every rule tests the length before it reads a position.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/validators/text.hpp"
+
+namespace cobalis::validators::vat {
+
+// Shapes several countries share.
+
+constexpr bool digits_of_length(std::string_view s, std::size_t length) noexcept {
+    return s.size() == length && all_digits(s);
+}
+
+constexpr bool digits_of_length_between(std::string_view s, std::size_t shortest, std::size_t longest) noexcept {
+    return s.size() >= shortest && s.size() <= longest && all_digits(s);
+}
+
+// The number written by a run of digits; the caller has checked they are digits.
+constexpr std::uint64_t number_of(std::string_view digits) noexcept {
+    std::uint64_t n = 0;
+    for (char c : digits) n = n * 10 + digit_value(c);
+    return n;
+}
+
+// The sum of the first N digits, each times its weight; the caller has
+// checked that at least N digits are there.
+template <std::size_t N>
+constexpr unsigned weighted_sum(std::string_view digits, const std::array<unsigned, N>& weights) noexcept {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < N; ++i) sum += weights[i] * digit_value(digits[i]);
+    return sum;
+}
+
+// One rule per country; GR serves the prefix EL as well.
+namespace at { bool is_valid(std::string_view national) noexcept; }
+namespace be { bool is_valid(std::string_view national) noexcept; }
+namespace bg { bool is_valid(std::string_view national) noexcept; }
+namespace cy { bool is_valid(std::string_view national) noexcept; }
+namespace cz { bool is_valid(std::string_view national) noexcept; }
+namespace de { bool is_valid(std::string_view national) noexcept; }
+namespace dk { bool is_valid(std::string_view national) noexcept; }
+namespace ee { bool is_valid(std::string_view national) noexcept; }
+namespace es { bool is_valid(std::string_view national) noexcept; }
+namespace fi { bool is_valid(std::string_view national) noexcept; }
+namespace fr { bool is_valid(std::string_view national) noexcept; }
+namespace gb { bool is_valid(std::string_view national) noexcept; }
+namespace gr { bool is_valid(std::string_view national) noexcept; }
+namespace hr { bool is_valid(std::string_view national) noexcept; }
+namespace hu { bool is_valid(std::string_view national) noexcept; }
+namespace ie { bool is_valid(std::string_view national) noexcept; }
+namespace it { bool is_valid(std::string_view national) noexcept; }
+namespace lt { bool is_valid(std::string_view national) noexcept; }
+namespace lu { bool is_valid(std::string_view national) noexcept; }
+namespace lv { bool is_valid(std::string_view national) noexcept; }
+namespace mt { bool is_valid(std::string_view national) noexcept; }
+namespace nl { bool is_valid(std::string_view national) noexcept; }
+namespace pl { bool is_valid(std::string_view national) noexcept; }
+namespace pt { bool is_valid(std::string_view national) noexcept; }
+namespace ro { bool is_valid(std::string_view national) noexcept; }
+namespace se { bool is_valid(std::string_view national) noexcept; }
+namespace si { bool is_valid(std::string_view national) noexcept; }
+namespace sk { bool is_valid(std::string_view national) noexcept; }
+
+}  // namespace cobalis::validators::vat

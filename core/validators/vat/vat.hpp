@@ -1,0 +1,18 @@
+// European VAT identification numbers: a two-letter country prefix and a
+// national part checked by that country's rule.
+#pragma once
+
+#include <string_view>
+
+#include "core/types.hpp"
+
+namespace cobalis::validators::vat {
+
+// One of the 28 countries with a rule of their own. "EL" is not one: it is
+// the Greek prefix standing for GR.
+bool is_known_country(char first, char second) noexcept;
+
+ValidationResult validate(std::string_view input) noexcept;
+bool is_valid(std::string_view input) noexcept;
+
+}  // namespace cobalis::validators::vat
