@@ -5,35 +5,16 @@
 #include "core/algorithms/damm.hpp"
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/verhoeff.hpp"
-#include "core/validators/iban.hpp"
-// Each identifier kind joins the table once its validator is part of the core.
-#if __has_include("core/validators/bic.hpp")
 #include "core/validators/bic.hpp"
-#endif
-#if __has_include("core/validators/credit_card.hpp")
 #include "core/validators/credit_card.hpp"
-#endif
-#if __has_include("core/validators/isbn.hpp")
-#include "core/validators/isbn.hpp"
-#endif
-#if __has_include("core/validators/issn.hpp")
-#include "core/validators/issn.hpp"
-#endif
-#if __has_include("core/validators/isin.hpp")
-#include "core/validators/isin.hpp"
-#endif
-#if __has_include("core/validators/lei.hpp")
-#include "core/validators/lei.hpp"
-#endif
-#if __has_include("core/validators/ean.hpp")
 #include "core/validators/ean.hpp"
-#endif
-#if __has_include("core/validators/vat/vat.hpp")
-#include "core/validators/vat/vat.hpp"
-#endif
-#if __has_include("core/validators/email.hpp")
 #include "core/validators/email.hpp"
-#endif
+#include "core/validators/iban.hpp"
+#include "core/validators/isbn.hpp"
+#include "core/validators/isin.hpp"
+#include "core/validators/issn.hpp"
+#include "core/validators/lei.hpp"
+#include "core/validators/vat/vat.hpp"
 
 namespace cobalis::batch {
 namespace {
@@ -64,33 +45,15 @@ constexpr Kind algorithm(std::string_view name) noexcept {
 
 constexpr std::array KINDS{
     identifier<v::iban::is_valid, v::iban::validate>("iban"),
-#if __has_include("core/validators/bic.hpp")
     identifier<v::bic::is_valid, v::bic::validate>("bic"),
-#endif
-#if __has_include("core/validators/credit_card.hpp")
     identifier<v::credit_card::is_valid, v::credit_card::validate>("credit_card"),
-#endif
-#if __has_include("core/validators/isbn.hpp")
     identifier<v::isbn::is_valid, v::isbn::validate>("isbn"),
-#endif
-#if __has_include("core/validators/issn.hpp")
     identifier<v::issn::is_valid, v::issn::validate>("issn"),
-#endif
-#if __has_include("core/validators/isin.hpp")
     identifier<v::isin::is_valid, v::isin::validate>("isin"),
-#endif
-#if __has_include("core/validators/lei.hpp")
     identifier<v::lei::is_valid, v::lei::validate>("lei"),
-#endif
-#if __has_include("core/validators/ean.hpp")
     identifier<v::ean::is_valid, v::ean::validate>("ean"),
-#endif
-#if __has_include("core/validators/vat/vat.hpp")
     identifier<v::vat::is_valid, v::vat::validate>("vat"),
-#endif
-#if __has_include("core/validators/email.hpp")
     identifier<v::email::is_valid, v::email::validate>("email"),
-#endif
     algorithm<algorithms::luhn::validate_str>("luhn"),
     algorithm<algorithms::verhoeff::validate_str>("verhoeff"),
     algorithm<algorithms::damm::validate_str>("damm"),
