@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <limits>
 #include <new>
 
 namespace cobalis::batch {
@@ -19,15 +18,13 @@ std::atomic<std::int64_t> live{0};
 // the validity bitmap to be a real pointer.
 alignas(64) constexpr std::uint8_t EMPTY_BUFFER[64]{};
 
-template <class T>
-const void* address_of(const std::vector<T>& v) noexcept {
-    return v.empty() ? static_cast<const void*>(EMPTY_BUFFER) : static_cast<const void*>(v.data());
+const void* address_of(const void* data, std::size_t size) noexcept {
+    return size == 0 ? static_cast<const void*>(EMPTY_BUFFER) : data;
 }
 
 template <class T>
-void reserve_more(std::vector<T>& v, std::size_t more) {
-    const std::size_t needed = v.size() + more;
-    if (needed > v.capacity()) v.reserve(std::max(needed, 2 * v.capacity()));
+const void* address_of(const PodBuffer<T>& buffer) noexcept {
+    return address_of(buffer.data(), buffer.size());
 }
 
 // Keeps the live count honest for every object handed to a consumer.
@@ -45,11 +42,30 @@ Column::~Column() { live.fetch_sub(1, std::memory_order_relaxed); }
 
 std::int64_t outstanding() noexcept { return live.load(std::memory_order_relaxed); }
 
-void Bitmap::grow_to(std::int64_t rows) { bytes_.resize(static_cast<std::size_t>((rows + 7) / 8)); }
-
-std::shared_ptr<const std::vector<std::uint8_t>> Bitmap::freeze() {
-    return std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes_));
+template <class T>
+void PodBuffer<T>::grow(std::size_t needed) {
+    constexpr std::size_t FIRST = 64 / sizeof(T);
+    const std::size_t capacity = std::max({needed, 2 * capacity_, FIRST});
+    void* grown = std::realloc(data_, capacity * sizeof(T));
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = static_cast<T*>(grown);
+    capacity_ = capacity;
 }
+
+template <class T>
+std::shared_ptr<const void> PodBuffer<T>::freeze() {
+    std::shared_ptr<const void> owner(data_, std::free);  // frees data_ itself if this throws
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+    return owner;
+}
+
+template class PodBuffer<std::uint8_t>;
+template class PodBuffer<std::int32_t>;
+template class PodBuffer<std::int64_t>;
+template class PodBuffer<char>;
+
+const void* Bitmap::address() const noexcept { return address_of(bytes_); }
 
 void BoolColumnBuilder::reserve(std::int64_t more_rows) {
     values_.grow_to(rows_ + more_rows);
@@ -61,37 +77,38 @@ std::shared_ptr<const Column> BoolColumnBuilder::finish() {
     column->format = "b";
     column->length = rows_;
     column->null_count = nulls_;
-    auto values = values_.freeze();
-    auto validity = validity_.freeze();
-    column->buffers = {nulls_ != 0 ? address_of(*validity) : nullptr, address_of(*values)};
-    column->owners = {std::move(validity), std::move(values)};
+    column->buffers = {nulls_ != 0 ? validity_.address() : nullptr, values_.address()};
+    column->owners = {validity_.freeze(), values_.freeze()};
     return column;
 }
 
 void StringColumnBuilder::reserve(std::int64_t more_rows) {
-    reserve_more(offsets_, static_cast<std::size_t>(more_rows));
+    const auto rows = static_cast<std::size_t>(more_rows);
+    if (wide_) {
+        wide_offsets_.reserve(wide_offsets_.size() + rows);
+    } else {
+        narrow_.reserve(narrow_.size() + rows);
+    }
+}
+
+void StringColumnBuilder::end_wide_row() {
+    if (!wide_) {
+        wide_offsets_.reserve(narrow_.size() + 1);
+        for (std::size_t i = 0; i < narrow_.size(); ++i) wide_offsets_.push_back(narrow_[i]);
+        narrow_.freeze();  // no longer needed: dropped at once
+        wide_ = true;
+    }
+    wide_offsets_.push_back(static_cast<std::int64_t>(data_.size()));
 }
 
 std::shared_ptr<Column> StringColumnBuilder::finish(const char* name) {
     auto column = std::make_shared<Column>();
     column->name = name;
-    column->length = static_cast<std::int64_t>(offsets_.size()) - 1;
-    auto data = std::make_shared<const std::vector<char>>(std::move(data_));
-    std::shared_ptr<const void> offsets;
-    const void* offsets_address = nullptr;
-    if (data->size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        auto narrow = std::make_shared<const std::vector<std::int32_t>>(offsets_.begin(), offsets_.end());
-        column->format = "u";
-        offsets_address = address_of(*narrow);
-        offsets = std::move(narrow);
-    } else {
-        auto wide = std::make_shared<const std::vector<std::int64_t>>(std::move(offsets_));
-        column->format = "U";
-        offsets_address = address_of(*wide);
-        offsets = std::move(wide);
-    }
-    column->buffers = {nullptr, offsets_address, address_of(*data)};
-    column->owners = {std::move(offsets), std::move(data)};
+    column->format = wide_ ? "U" : "u";
+    column->length = static_cast<std::int64_t>(wide_ ? wide_offsets_.size() : narrow_.size()) - 1;
+    const void* offsets = wide_ ? address_of(wide_offsets_) : address_of(narrow_);
+    column->buffers = {nullptr, offsets, address_of(data_)};
+    column->owners = {wide_ ? wide_offsets_.freeze() : narrow_.freeze(), data_.freeze()};
     return column;
 }
 
@@ -129,23 +146,21 @@ void ResultColumnsBuilder::append_null() {
 }
 
 std::shared_ptr<const Column> ResultColumnsBuilder::finish() {
+    const void* rows_present = nulls_ != 0 ? validity_.address() : nullptr;
     auto validity = validity_.freeze();
-    const void* rows_present = nulls_ != 0 ? address_of(*validity) : nullptr;
 
     auto is_valid = std::make_shared<Column>();
     is_valid->format = "b";
     is_valid->name = "is_valid";
     is_valid->length = rows_;
     is_valid->null_count = nulls_;
-    auto is_valid_bits = is_valid_.freeze();
-    is_valid->buffers = {rows_present, address_of(*is_valid_bits)};
-    is_valid->owners = {validity, std::move(is_valid_bits)};
+    is_valid->buffers = {rows_present, is_valid_.address()};
+    is_valid->owners = {validity, is_valid_.freeze()};
 
     auto error = error_.finish("error");
     error->null_count = rows_ - errors_;
-    auto error_bits = error_validity_.freeze();
-    error->buffers[0] = error->null_count != 0 ? address_of(*error_bits) : nullptr;
-    error->owners.push_back(std::move(error_bits));
+    error->buffers[0] = error->null_count != 0 ? error_validity_.address() : nullptr;
+    error->owners.push_back(error_validity_.freeze());
 
     auto compact = compact_.finish("compact");
     auto formatted = formatted_.finish("formatted");

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -35,15 +37,62 @@ struct Column {
 // once every answer and everything exported from it has been released.
 std::int64_t outstanding() noexcept;
 
+// A growable buffer of plain values. Growing goes through realloc, which
+// moves large blocks by remapping pages rather than copying them; freeze()
+// hands the memory over to a Column.
+template <class T>
+class PodBuffer {
+public:
+    PodBuffer() = default;
+    PodBuffer(const PodBuffer&) = delete;
+    PodBuffer& operator=(const PodBuffer&) = delete;
+    ~PodBuffer() { std::free(data_); }
+
+    void reserve(std::size_t n) {
+        if (n > capacity_) grow(n);
+    }
+    void push_back(T value) {
+        if (size_ == capacity_) grow(size_ + 1);
+        data_[size_++] = value;
+    }
+    void append(const T* values, std::size_t n) {
+        if (size_ + n > capacity_) grow(size_ + n);
+        if (n != 0) std::memcpy(data_ + size_, values, n * sizeof(T));
+        size_ += n;
+    }
+    // Grows to `n` values, the new ones zero.
+    void resize_zeroed(std::size_t n) {
+        if (n <= size_) return;
+        reserve(n);
+        std::memset(data_ + size_, 0, (n - size_) * sizeof(T));
+        size_ = n;
+    }
+    [[nodiscard]] T* data() noexcept { return data_; }
+    [[nodiscard]] const T* data() const noexcept { return data_; }
+    [[nodiscard]] std::size_t size() const noexcept { return size_; }
+    [[nodiscard]] T operator[](std::size_t i) const noexcept { return data_[i]; }
+
+    // The memory, now owned by the answer; the buffer is left empty.
+    std::shared_ptr<const void> freeze();
+
+private:
+    void grow(std::size_t needed);
+
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 // A bitmap written one bit at a time over zeroed bytes.
 class Bitmap {
 public:
-    void grow_to(std::int64_t rows);
-    void set(std::int64_t row) noexcept { bytes_[row >> 3] |= static_cast<std::uint8_t>(1u << (row & 7)); }
-    std::shared_ptr<const std::vector<std::uint8_t>> freeze();
+    void grow_to(std::int64_t rows) { bytes_.resize_zeroed(static_cast<std::size_t>((rows + 7) / 8)); }
+    void set(std::int64_t row) noexcept { bytes_.data()[row >> 3] |= static_cast<std::uint8_t>(1u << (row & 7)); }
+    const void* address() const noexcept;
+    std::shared_ptr<const void> freeze() { return bytes_.freeze(); }
 
 private:
-    std::vector<std::uint8_t> bytes_;
+    PodBuffer<std::uint8_t> bytes_;
 };
 
 // Answers of is_valid: a boolean column, null where the input was null.
@@ -68,22 +117,34 @@ private:
     std::int64_t nulls_ = 0;
 };
 
-// A string column whose offsets are narrowed to 32 bits at the end when the
-// data fits ("u"), and stay 64-bit otherwise ("U").
+// A string column with 32-bit offsets ("u") while its data fits them, and
+// 64-bit offsets ("U") from the row where it stops fitting.
 class StringColumnBuilder {
 public:
-    StringColumnBuilder() : offsets_{0} {}
+    StringColumnBuilder() { narrow_.push_back(0); }
     void reserve(std::int64_t more_rows);
     void append(std::string_view text) {
-        data_.insert(data_.end(), text.begin(), text.end());
-        offsets_.push_back(static_cast<std::int64_t>(data_.size()));
+        data_.append(text.data(), text.size());
+        end_row();
     }
-    void append_empty() { offsets_.push_back(static_cast<std::int64_t>(data_.size())); }
+    void append_empty() { end_row(); }
     std::shared_ptr<Column> finish(const char* name);
 
 private:
-    std::vector<std::int64_t> offsets_;
-    std::vector<char> data_;
+    static constexpr std::size_t NARROW_MAX = 0x7fffffff;
+    void end_row() {
+        if (!wide_ && data_.size() <= NARROW_MAX) [[likely]] {
+            narrow_.push_back(static_cast<std::int32_t>(data_.size()));
+        } else {
+            end_wide_row();
+        }
+    }
+    void end_wide_row();
+
+    PodBuffer<std::int32_t> narrow_;
+    PodBuffer<std::int64_t> wide_offsets_;
+    bool wide_ = false;
+    PodBuffer<char> data_;
 };
 
 // Answers of validate: a struct of is_valid, error, compact and formatted,
