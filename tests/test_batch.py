@@ -155,6 +155,7 @@ def arrow_forms(texts, cut):
         "sliced_chunked": pa.chunked_array([pad + texts[:cut], texts[cut:] + pad], pa.large_string())
         .slice(3, len(texts)),
         "table": pa.table({"values": pa.array(texts, pa.string())}),
+        "sliced_table": pa.table({"values": pa.array(pad + texts, pa.string_view())}).slice(3),
     }
     if pl is not None:
         forms["polars"] = pl.Series(texts, dtype=pl.String)
@@ -256,6 +257,16 @@ def test_duckdb_relations_of_one_column():
     want = [True, None, False]
     assert answers(is_valid("iban", relation)) == want
     assert answers(is_valid("iban", relation.arrow().read_all().column("iban"))) == want
+
+
+@needs_pyarrow
+def test_a_null_row_of_a_one_field_struct_is_a_null_value():
+    texts = ["pad", "GB82WEST12345698765432", None, "GB82WEST12345698765432", "x", "GB82"] * 50
+    hidden = [i % 4 == 3 for i in range(len(texts))]
+    rows = pa.StructArray.from_arrays([pa.array(texts)], names=["iban"], mask=pa.array(hidden)).slice(1)
+    want = [None if h else t for t, h in zip(texts, hidden)][1:]
+    assert answers(is_valid("iban", rows)) == expected(is_valid, "iban", want)
+    assert answers(validate("iban", pa.chunked_array([rows]))) == expected(validate, "iban", want)
 
 
 @needs_pyarrow
