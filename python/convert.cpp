@@ -183,6 +183,10 @@ bool put_text_list(PyObject* dict, Key key, std::span<const std::string_view> va
     return put(dict, key, new_list(values, new_text));
 }
 
+bool put_code_list(PyObject* dict, Key key, std::span<const std::string_view> codes) noexcept {
+    return put(dict, key, new_list(codes, new_code));
+}
+
 bool put_float_list(PyObject* dict, Key key, std::span<const float> values) noexcept {
     return put(dict, key, new_list(values, [](float v) { return PyFloat_FromDouble(static_cast<double>(v)); }));
 }
@@ -292,7 +296,7 @@ bool init_result_templates() noexcept {
     return true;
 }
 
-PyObject* result_to_pydict(const ValidationResult& result, Kind kind) noexcept {
+PyObject* result_to_pydict(const ValidationResult& result, Kind kind, Source source) noexcept {
     const auto k = static_cast<std::size_t>(kind);
     // A valid result carries no error and its own kind's details; an invalid
     // one always carries an error. Anything else is a fault of the core, not
@@ -310,9 +314,21 @@ PyObject* result_to_pydict(const ValidationResult& result, Kind kind) noexcept {
     }
     PyObject* dict = PyDict_Copy(valid_templates[k]);
     if (dict == nullptr) return nullptr;
-    const bool ok = put_text(dict, Key::compact, result.compact.view()) &&
-                    put_text(dict, Key::formatted, result.formatted.view()) &&
+    // Most results are made from text already compact, and many kinds display
+    // the compact form as it is: share one string wherever the bytes agree.
+    const std::string_view compact = result.compact.view();
+    PyObject* compact_text = source.object != nullptr && compact == source.text ? Py_NewRef(source.object)
+                                                                                 : new_text(compact);
+    if (compact_text == nullptr) {
+        Py_DECREF(dict);
+        return nullptr;
+    }
+    const bool same = result.formatted.view() == compact;
+    const bool ok = put_shared(dict, Key::compact, compact_text) &&
+                    (same ? put_shared(dict, Key::formatted, compact_text)
+                          : put_text(dict, Key::formatted, result.formatted.view())) &&
                     std::visit([dict](const auto& details) { return put_details(dict, details); }, result.details);
+    Py_DECREF(compact_text);
     if (!ok) Py_CLEAR(dict);
     return dict;
 }

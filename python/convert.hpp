@@ -58,14 +58,23 @@ bool put_uint(PyObject* dict, Key key, unsigned value) noexcept;
 bool put_optional_uint(PyObject* dict, Key key, std::optional<unsigned> value) noexcept;
 bool put_float(PyObject* dict, Key key, float value) noexcept;
 bool put_text_list(PyObject* dict, Key key, std::span<const std::string_view> values) noexcept;
+bool put_code_list(PyObject* dict, Key key, std::span<const std::string_view> codes) noexcept;
 bool put_float_list(PyObject* dict, Key key, std::span<const float> values) noexcept;
 
 // Fixed-width codes: their bytes as text, or "" when they are not UTF-8.
 bool put_code(PyObject* dict, Key key, std::string_view bytes) noexcept;
 bool put_optional_code(PyObject* dict, Key key, std::optional<std::string_view> bytes) noexcept;
 
+// The text a result was made from: when `object` is set, it is an exact `str`
+// whose UTF-8 bytes are `text`, and it may be handed out in place of a new
+// string with the same bytes (Python strings are immutable).
+struct Source {
+    PyObject* object = nullptr;
+    std::string_view text;
+};
+
 // The flat result dictionary of a `validate_` function: the five common
 // keys, then the keys of the details variant.
-PyObject* result_to_pydict(const ValidationResult& result, Kind kind) noexcept;
+PyObject* result_to_pydict(const ValidationResult& result, Kind kind, Source source = {}) noexcept;
 
 }  // namespace cobalis::python

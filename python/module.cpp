@@ -27,13 +27,14 @@
 #include "core/validators/lei.hpp"
 #include "core/validators/vat/vat.hpp"
 #include "python/convert.hpp"
+#include "python/lookups.hpp"
 
 namespace cobalis::python {
 namespace {
 
-// A body gets a view of the argument's UTF-8 bytes (which may hold NULs) and
-// returns a new reference, or nullptr with an exception set.
-using Body = PyObject* (*)(std::string_view) noexcept;
+// A body gets the argument (a `str`) and a view of its UTF-8 bytes (which may
+// hold NULs), and returns a new reference, or nullptr with an exception set.
+using Body = PyObject* (*)(PyObject* argument, std::string_view text) noexcept;
 
 struct Function {
     const char* name;
@@ -42,17 +43,24 @@ struct Function {
 };
 
 template <auto validate, Kind kind>
-PyObject* validate_body(std::string_view text) noexcept {
-    return result_to_pydict(validate(text), kind);
+PyObject* validate_body(PyObject* argument, std::string_view text) noexcept {
+    // An exact `str` may stand in for a result text with the same bytes.
+    PyObject* reusable = PyUnicode_CheckExact(argument) ? argument : nullptr;
+    return result_to_pydict(validate(text), kind, Source{reusable, text});
 }
 
 template <auto predicate>
-PyObject* bool_body(std::string_view text) noexcept {
+PyObject* bool_body(PyObject*, std::string_view text) noexcept {
     return Py_NewRef(predicate(text) ? Py_True : Py_False);
 }
 
-PyObject* luhn_generate_body(std::string_view text) noexcept {
+PyObject* luhn_generate_body(PyObject*, std::string_view text) noexcept {
     return PyLong_FromLong(algorithms::luhn::generate_str(text));
+}
+
+template <PyObject* (*lookup)(std::string_view) noexcept>
+PyObject* lookup_body(PyObject*, std::string_view text) noexcept {
+    return lookup(text);
 }
 
 // In registration order, which is also the order of __all__.
@@ -81,6 +89,10 @@ constexpr std::array FUNCTIONS{
     Function{"luhn_generate", "input", luhn_generate_body},
     Function{"verhoeff_validate", "input", bool_body<algorithms::verhoeff::validate_str>},
     Function{"damm_validate", "input", bool_body<algorithms::damm::validate_str>},
+    Function{"get_country", "alpha2", lookup_body<get_country_body>},
+    Function{"get_country_by_alpha3", "alpha3", lookup_body<get_country_by_alpha3_body>},
+    Function{"get_currency", "code", lookup_body<get_currency_body>},
+    Function{"get_vat_rate", "country", lookup_body<get_vat_rate_body>},
 };
 
 // "name(parameter)\n--\n\n": CPython reads the part before the marker as the
@@ -171,7 +183,7 @@ PyObject* call(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObj
     if (!utf8_of(f, argument, text)) return nullptr;
     PyObject* answer = nullptr;
     try {
-        answer = f.body(text);
+        answer = f.body(argument, text);
     } catch (const std::exception& e) {
         return raise_internal_fault(e.what());
     } catch (...) {

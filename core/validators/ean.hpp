@@ -12,11 +12,17 @@ namespace cobalis::validators::ean {
 // at zero-based position i of n has weight 3 when n - i is even. `digits`
 // holds ASCII digits only.
 constexpr unsigned gs1_sum(std::string_view digits) noexcept {
-    unsigned by_parity[2] = {0, 0};  // [0]: n - i even, weight 3; [1]: odd, weight 1
+    unsigned weight_three = 0;
+    unsigned weight_one = 0;
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        by_parity[(digits.size() - i) & 1] += static_cast<unsigned>(digits[i] - '0');
+        const unsigned d = static_cast<unsigned>(digits[i] - '0');
+        if ((digits.size() - i) % 2 == 0) {
+            weight_three += d;
+        } else {
+            weight_one += d;
+        }
     }
-    return 3 * by_parity[0] + by_parity[1];
+    return 3 * weight_three + weight_one;
 }
 
 constexpr bool gs1_check(std::string_view digits) noexcept { return gs1_sum(digits) % 10 == 0; }

@@ -1,24 +1,17 @@
 #include "core/validators/iban.hpp"
 
-#include <array>
 #include <cstdint>
 #include <iterator>
 #include <optional>
 
+#include "core/data/static_map.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators::iban {
 namespace {
 
-inline constexpr std::size_t MIN_STORED = 5;
-
-struct CountryLength {
-    std::string_view country;
-    std::uint8_t length;
-};
-
 // Total IBAN length per country, country code and check digits included.
-inline constexpr CountryLength IBAN_LENGTH_ENTRIES[] = {
+constexpr data::Entry<std::uint8_t> IBAN_LENGTH_ENTRIES[] = {
     {"AD", 24}, {"AE", 23}, {"AL", 28}, {"AT", 20}, {"AZ", 28}, {"BA", 20}, {"BE", 16}, {"BG", 22},
     {"BH", 22}, {"BR", 29}, {"BY", 28}, {"CH", 21}, {"CR", 22}, {"CY", 28}, {"CZ", 24}, {"DE", 22},
     {"DK", 18}, {"DO", 28}, {"EE", 20}, {"EG", 29}, {"ES", 24}, {"FI", 18}, {"FO", 18}, {"FR", 27},
@@ -30,28 +23,19 @@ inline constexpr CountryLength IBAN_LENGTH_ENTRIES[] = {
     {"SC", 31}, {"SD", 18}, {"SE", 24}, {"SI", 19}, {"SK", 24}, {"SM", 27}, {"ST", 25}, {"SV", 28},
     {"TL", 23}, {"TN", 24}, {"TR", 26}, {"UA", 29}, {"VA", 22}, {"VG", 24}, {"XK", 20},
 };
-static_assert(std::size(IBAN_LENGTH_ENTRIES) == 79);
 
-// A direct 26 x 26 table over two upper-case letters: one read per lookup.
-class IbanLengths {
-public:
-    constexpr IbanLengths() noexcept {
-        for (const auto& e : IBAN_LENGTH_ENTRIES) lengths_[index(e.country[0], e.country[1])] = e.length;
-    }
-    constexpr const std::uint8_t* find(std::string_view cc) const noexcept {
-        if (cc.size() != 2 || !is_upper(cc[0]) || !is_upper(cc[1])) return nullptr;
-        const std::uint8_t& length = lengths_[index(cc[0], cc[1])];
-        return length == 0 ? nullptr : &length;
-    }
+}  // namespace
 
-private:
-    static constexpr std::size_t index(char a, char b) noexcept {
-        return static_cast<std::size_t>(a - 'A') * 26 + static_cast<std::size_t>(b - 'A');
-    }
-    std::array<std::uint8_t, 26 * 26> lengths_{};
-};
+// The type is spelled out: deduced from the initialiser, g++ 12 places the
+// constant in writable data.
+constexpr data::StaticMap<std::uint8_t, std::size(IBAN_LENGTH_ENTRIES)> IBAN_LENGTHS{IBAN_LENGTH_ENTRIES};
+static_assert(IBAN_LENGTHS.size() == 79);
+static_assert(*IBAN_LENGTHS.find("NO") == 15 && *IBAN_LENGTHS.find("LC") == 32 && *IBAN_LENGTHS.find("GB") == 22);
+static_assert(IBAN_LENGTHS.find("XX") == nullptr && IBAN_LENGTHS.find("gb") == nullptr);
 
-inline constexpr IbanLengths IBAN_LENGTHS;
+namespace {
+
+inline constexpr std::size_t MIN_STORED = 5;
 
 // The checks in their order; the first that fails names the error.
 constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {

@@ -1,6 +1,9 @@
 // International Bank Account Numbers (ISO 13616).
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -8,26 +11,57 @@
 
 namespace cobalis::validators::iban {
 
+namespace detail {
+
+// How one byte moves the running number: a digit appends itself (x 10 + d),
+// a letter appends its two digits 10..35 (x 100 + v), any other byte leaves
+// it unchanged (x 1 + 0).
+struct Mod97Step {
+    std::uint8_t multiplier;
+    std::uint8_t addend;
+};
+
+constexpr std::array<Mod97Step, 256> make_mod97_steps() noexcept {
+    std::array<Mod97Step, 256> steps{};
+    for (std::size_t c = 0; c < 256; ++c) {
+        if (c >= '0' && c <= '9') {
+            steps[c] = {10, static_cast<std::uint8_t>(c - '0')};
+        } else if (c >= 'A' && c <= 'Z') {
+            steps[c] = {100, static_cast<std::uint8_t>(c - 'A' + 10)};
+        } else {
+            steps[c] = {1, 0};
+        }
+    }
+    return steps;
+}
+inline constexpr std::array<Mod97Step, 256> MOD97_STEPS = make_mod97_steps();
+
+// Below 97, eight steps of at most x 100 + 35 stay below 2^64.
+inline constexpr std::size_t MOD97_STEPS_PER_REDUCTION = 8;
+
+}  // namespace detail
+
 // ISO 7064 MOD 97-10 remainder of `text` read as one long decimal number in
 // which a letter A..Z stands for the two digits 10..35; any other byte is
-// skipped. The digits are gathered in 64 bits and reduced only when the next
-// one could overflow, so the loop carries no division and no length can
-// overflow it; the remainder is the same as reducing after every digit.
+// skipped. The number is carried in 64 bits and reduced every eight bytes,
+// which gives the same remainder as reducing after every digit without a
+// division per byte; no length can overflow it.
 constexpr unsigned mod97_remainder(std::string_view text, unsigned start = 0) noexcept {
-    constexpr std::uint64_t REDUCE_ABOVE = std::uint64_t{1} << 56;
-    std::uint64_t r = start;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            r = r * 10 + static_cast<unsigned>(c - '0');
-        } else if (c >= 'A' && c <= 'Z') {
-            r = r * 100 + static_cast<unsigned>(c - 'A') + 10;
-        } else {
-            continue;
+    std::uint64_t r = start % 97;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t end = std::min(text.size(), i + detail::MOD97_STEPS_PER_REDUCTION);
+        for (; i < end; ++i) {
+            const detail::Mod97Step step = detail::MOD97_STEPS[static_cast<std::uint8_t>(text[i])];
+            r = r * step.multiplier + step.addend;
         }
-        if (r >= REDUCE_ABOVE) r %= 97;
+        r %= 97;
     }
-    return static_cast<unsigned>(r % 97);
+    return static_cast<unsigned>(r);
 }
+
+static_assert(mod97_remainder("3214282912345698765432161182") == 1);  // GB82 WEST... rearranged, letters expanded
+static_assert(mod97_remainder("WEST12345698765432GB82") == 1);
 
 // IBANs move the country code and check digits to the end before MOD 97-10;
 // a correct IBAN leaves the remainder 1. `iban` holds at least 4 bytes.

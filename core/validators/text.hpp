@@ -5,7 +5,10 @@
 // either, so no validator ever decodes a character.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "core/types.hpp"
 
@@ -45,15 +48,69 @@ constexpr bool all_upper_alnum(std::string_view s) noexcept {
 
 enum class Fold : bool { None, Upper };
 
+namespace detail {
+
+// Eight bytes at a time ("SIMD within a register"): most identifiers arrive
+// already compact, so the normaliser copies whole words until one holds a
+// separator, and only that word is taken byte by byte.
+inline constexpr std::uint64_t ONES = 0x0101010101010101;
+inline constexpr std::uint64_t HIGH_BITS = 0x8080808080808080;
+inline constexpr std::uint64_t LOW_BITS = ~HIGH_BITS;
+
+constexpr std::uint64_t broadcast(std::uint8_t byte) noexcept { return ONES * byte; }
+
+// The high bit of every byte of `word` that is zero, and of no other byte.
+constexpr std::uint64_t zero_bytes(std::uint64_t word) noexcept {
+    return ~(((word & LOW_BITS) + LOW_BITS) | word | LOW_BITS);
+}
+
+constexpr bool has_separator(std::uint64_t word) noexcept {
+    return (zero_bytes(word ^ broadcast('\t')) | zero_bytes(word ^ broadcast(' ')) |
+            zero_bytes(word ^ broadcast('-')) | zero_bytes(word ^ broadcast('.'))) != 0;
+}
+
+// a..z to A..Z in every byte; other bytes, non-ASCII ones included, unchanged.
+constexpr std::uint64_t fold_upper(std::uint64_t word) noexcept {
+    const std::uint64_t ascii = word & LOW_BITS;
+    const std::uint64_t at_least_a = (ascii + broadcast(0x80 - 'a')) & HIGH_BITS;
+    const std::uint64_t beyond_z = (ascii + broadcast(0x80 - 'z' - 1)) & HIGH_BITS;
+    const std::uint64_t lower = at_least_a & ~beyond_z & ~word;
+    return word - (lower >> 2);  // 0x80 >> 2 is the 0x20 between the cases
+}
+
+static_assert(fold_upper(0x7A61'407B'605A'41E1) == 0x5A41'407B'605A'41E1);
+static_assert(has_separator(0x4141'4141'2E41'4141) && !has_separator(0x4141'4141'2F41'4142));
+
+}  // namespace detail
+
 // Drops separators wherever they stand and copies every other byte into
 // `out`, folding a..z to upper case when asked. Answers false when a kept
 // byte would be the 255th: such an input can never be valid, and each kind
 // names its own error code for it.
 template <Fold fold>
 constexpr bool normalise(std::string_view input, InlineString& out) noexcept {
+    constexpr std::size_t WORD = sizeof(std::uint64_t);
     char* const buffer = out.raw();
     std::size_t n = 0;
-    for (char c : input) {
+    std::size_t i = 0;
+    if (!std::is_constant_evaluated()) {
+        for (; i + WORD <= input.size() && n + WORD <= InlineString::CAPACITY; i += WORD) {
+            std::uint64_t word;
+            std::memcpy(&word, input.data() + i, WORD);
+            if (detail::has_separator(word)) {
+                for (std::size_t j = i; j < i + WORD; ++j) {
+                    const char c = input[j];
+                    if (!is_separator(c)) buffer[n++] = fold == Fold::Upper ? to_upper(c) : c;
+                }
+                continue;
+            }
+            if constexpr (fold == Fold::Upper) word = detail::fold_upper(word);
+            std::memcpy(buffer + n, &word, WORD);
+            n += WORD;
+        }
+    }
+    for (; i < input.size(); ++i) {
+        const char c = input[i];
         if (is_separator(c)) continue;
         if (n == InlineString::CAPACITY) return false;
         buffer[n++] = fold == Fold::Upper ? to_upper(c) : c;
