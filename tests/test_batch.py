@@ -9,6 +9,7 @@ import gc
 import importlib
 import random
 import threading
+import time
 
 import pytest
 from hypothesis import given, settings, strategies as st
@@ -294,6 +295,33 @@ def test_the_answer_outlives_its_input_and_each_export_is_fresh():
     del result
     gc.collect()
     assert first.to_pylist() == second.to_pylist() == expected(validate, "iban", ["GB82WEST12345698765432", "x"] * 1000)
+
+
+@needs_pyarrow
+@pytest.mark.parametrize("operation", [is_valid, validate])
+def test_other_threads_run_while_the_rows_are_checked(operation):
+    """With the lock held for the whole call, the ticking thread would stall for all of it."""
+    column = pa.array(POOL["iban"] * 12_000)
+    ticks, span, done = [], [], threading.Event()
+
+    def tick():
+        while not done.is_set():
+            ticks.append(time.perf_counter())
+
+    def check():
+        span.append(time.perf_counter())
+        operation("iban", column)
+        span.append(time.perf_counter())
+        done.set()
+
+    threads = [threading.Thread(target=tick), threading.Thread(target=check)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    inside = [t for t in ticks if span[0] <= t <= span[1]]
+    longest_stall = max(b - a for a, b in zip([span[0]] + inside, inside + [span[1]]))
+    assert longest_stall < (span[1] - span[0]) / 2
 
 
 @needs_pyarrow
