@@ -35,3 +35,18 @@ def registered_kinds():
 @pytest.fixture(params=REGISTERED)
 def function_name(request):
     return request.param
+
+
+# The pure-Python package `cobalis` lives in python/; an installed copy wins,
+# a source tree (with the extension on PYTHONPATH) falls back to python/.
+try:
+    import cobalis  # noqa: F401
+except ImportError:
+    import pathlib
+    import sys
+
+    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "python"))
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "mypy: runs mypy --strict on the typing examples (a second or two once cached)")

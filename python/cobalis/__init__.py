@@ -1,0 +1,50 @@
+"""Validation of business and financial identifiers.
+
+``cobalis`` is the typed face of the ``_cobalis`` extension: it re-exports the
+same function objects (so calls cost exactly what they cost on ``_cobalis``),
+ships type information for them, and adds the ``cobalis`` command line
+(``python -m cobalis --help``).
+
+    >>> import cobalis
+    >>> cobalis.is_valid_iban("GB82 WEST 1234 5698 7654 32")
+    True
+
+The result shapes (``IbanResult``, ``CurrencyRecord`` and so on) are importable
+from here for annotations.
+"""
+
+from importlib.metadata import PackageNotFoundError, version as _version
+
+import _cobalis
+from _cobalis import *  # noqa: F401,F403  (the functions, exactly as the extension defines them)
+
+from cobalis._types import (  # noqa: F401
+    BicResult,
+    CardBrand,
+    CountryRecord,
+    CreditCardResult,
+    CurrencyRecord,
+    EanResult,
+    EanType,
+    EmailResult,
+    ErrorCode,
+    IbanResult,
+    IsbnResult,
+    IsbnType,
+    IsinResult,
+    IssnResult,
+    Kind,
+    LeiResult,
+    ValidationResult,
+    VatRateRecord,
+    VatResult,
+)
+
+__all__ = list(_cobalis.__all__)
+
+try:
+    __version__ = _version("cobalis")
+except PackageNotFoundError:  # running from a source tree that was never installed
+    __version__ = "0+unknown"
+
+del PackageNotFoundError, _version, _cobalis

@@ -1,0 +1,408 @@
+"""The cobalis command line, run in-process through main(argv) and once as
+`python -m cobalis` in a subprocess."""
+
+import csv
+import io
+import json
+import os
+import random
+import shutil
+import stat
+import subprocess
+import sys
+
+import _cobalis
+import pytest
+from cobalis import cli
+
+GB_IBAN = "GB82 WEST 1234 5698 7654 32"
+NO_IBAN = "NO93 8601 1117 947"
+
+
+def run(capsys, *argv, stdin=None, monkeypatch=None):
+    """(exit status, stdout, stderr) of `cobalis *argv`."""
+    if stdin is not None:
+        monkeypatch.setattr(sys, "stdin", io.TextIOWrapper(io.BytesIO(stdin), encoding="utf-8"))
+    status = cli.main(list(argv))
+    out, err = capsys.readouterr()
+    return status, out, err
+
+
+def json_lines(text):
+    return [json.loads(line) for line in text.splitlines()]
+
+
+def iban(country, bban):
+    """An IBAN with correct check digits: 98 minus MOD 97 of the rearranged text."""
+    digits = "".join(str(int(c, 36)) for c in bban + country + "00")
+    return f"{country}{98 - int(digits) % 97:02d}{bban}"
+
+
+def needs(name):
+    if not hasattr(_cobalis, name):
+        pytest.skip(f"{name} is not in this build yet")
+
+
+# --- validate ----------------------------------------------------------------
+
+
+def test_validate_prints_each_result_as_json_in_key_order(capsys):
+    status, out, err = run(capsys, "validate", "iban", GB_IBAN, NO_IBAN)
+    assert (status, err) == (0, "")
+    results = json_lines(out)
+    assert results == [_cobalis.validate_iban(GB_IBAN), _cobalis.validate_iban(NO_IBAN)]
+    assert [list(r) for r in results] == [list(_cobalis.validate_iban(GB_IBAN))] * 2
+
+
+def test_validate_exits_1_when_any_value_is_invalid(capsys):
+    status, out, _ = run(capsys, "validate", "iban", GB_IBAN, "GB82 WEST 1234 5698 7654 33", NO_IBAN)
+    assert status == 1
+    assert [r["error"] for r in json_lines(out)] == [None, "invalid_checksum", None]
+
+
+@pytest.mark.parametrize("kind", cli.KINDS)
+def test_validate_every_kind_agrees_with_the_library(capsys, kind):
+    needs("validate_" + kind)
+    values = ["", "x", GB_IBAN, "4111 1111 1111 1111", "info@example.com"]
+    status, out, _ = run(capsys, "validate", kind, *values)
+    expected = [getattr(_cobalis, "validate_" + kind)(v) for v in values]
+    assert json_lines(out) == expected
+    assert status == (0 if all(r["is_valid"] for r in expected) else 1)
+
+
+def test_validate_accepts_the_hyphenated_kind_name(capsys):
+    needs("validate_credit_card")
+    status, out, _ = run(capsys, "validate", "credit-card", "4111-1111-1111-1111")
+    assert status == 0 and json_lines(out)[0]["kind"] == "credit_card"
+
+
+def test_validate_reads_values_line_by_line_from_stdin(capsys, monkeypatch):
+    stdin = f"{GB_IBAN}\r\n\n{NO_IBAN}\n".encode()
+    status, out, _ = run(capsys, "validate", "iban", "-", stdin=stdin, monkeypatch=monkeypatch)
+    # The blank line is a value too (and an invalid one); line ends are not part of values.
+    assert status == 1
+    assert json_lines(out) == [_cobalis.validate_iban(v) for v in (GB_IBAN, "", NO_IBAN)]
+
+
+def test_validate_stdin_all_valid_exits_0(capsys, monkeypatch):
+    status, out, _ = run(capsys, "validate", "iban", "-", stdin=f"{GB_IBAN}\n{NO_IBAN}".encode(),
+                         monkeypatch=monkeypatch)
+    assert status == 0 and len(json_lines(out)) == 2
+
+
+def test_validate_stdin_that_is_not_utf8_names_the_line(capsys, monkeypatch):
+    status, _, err = run(capsys, "validate", "iban", "-", stdin=b"GB82\nGB\xff82\n", monkeypatch=monkeypatch)
+    assert status == 2
+    assert "standard input: line 2 is not valid UTF-8" in err
+
+
+def test_dash_must_be_the_only_value(capsys):
+    status, out, err = run(capsys, "validate", "iban", GB_IBAN, "-")
+    assert (status, out) == (2, "")
+    assert "must be the only value" in err
+
+
+# --- usage errors and help -----------------------------------------------------
+
+
+def test_unknown_kind_lists_the_kinds(capsys):
+    status, out, err = run(capsys, "validate", "swift", "x")
+    assert (status, out) == (2, "")
+    assert "unknown kind 'swift'" in err
+    assert ", ".join(cli.KINDS) in err
+
+
+@pytest.mark.parametrize("argv", [[], ["validate"], ["validate", "iban"], ["check", "iban", "f.csv"],
+                                  ["lookup"], ["lookup", "planet", "x"], ["frobnicate"]])
+def test_incomplete_or_unknown_commands_are_usage_errors(capsys, argv):
+    status, out, err = run(capsys, *argv)
+    assert (status, out) == (2, "")
+    assert "usage: cobalis" in err
+
+
+@pytest.mark.parametrize("argv", [[], ["validate"], ["check"], ["lookup"], ["lookup", "currency"],
+                                  ["lookup", "vat-rate"], ["lookup", "country"]])
+def test_help_explains_with_an_example(capsys, argv):
+    status, out, err = run(capsys, *argv, "--help")
+    assert (status, err) == (0, "")
+    assert out.startswith("usage: cobalis")
+    assert "example" in out
+    assert "\n  cobalis " in out  # the example is a command line
+
+
+def test_version(capsys):
+    status, out, _ = run(capsys, "--version")
+    assert status == 0 and out.split() == ["cobalis", cli.cobalis.__version__]
+
+
+# --- check ---------------------------------------------------------------------
+
+
+def write_csv(path, rows, terminator="\n"):
+    with open(path, "w", newline="", encoding="utf-8") as f:
+        csv.writer(f, lineterminator=terminator).writerows(rows)
+
+
+def read_csv(path):
+    with open(path, newline="", encoding="utf-8") as f:
+        return list(csv.reader(f))
+
+
+def appended(value):
+    r = _cobalis.validate_iban(value)
+    return ["true" if r["is_valid"] else "false", r["error"] or "", r["compact"], r["formatted"]]
+
+
+ROWS = [
+    ["id", "payee, name", "iban"],
+    ["1", 'ACME "Ltd", London', GB_IBAN],
+    ["2", "multi\nline", "gb82west12345698765433"],
+    ["3", "Nordmann", NO_IBAN],
+    ["4", "", ""],
+]
+
+
+def test_check_round_trip_appends_the_four_columns(capsys, tmp_path):
+    source, target = tmp_path / "in.csv", tmp_path / "out.csv"
+    write_csv(source, ROWS)
+    status, out, err = run(capsys, "check", "iban", str(source), "--column", "iban", "--output", str(target))
+    assert (status, out) == (1, "")
+    assert read_csv(target) == [ROWS[0] + list(cli.CHECK_COLUMNS)] + [row + appended(row[2]) for row in ROWS[1:]]
+    assert err.splitlines() == ["4 rows: 2 valid, 2 invalid", "  invalid_checksum: 1", "  invalid_length: 1"]
+
+
+def test_check_writes_to_stdout_without_output(capsys, tmp_path):
+    source = tmp_path / "in.csv"
+    write_csv(source, [["iban"], [GB_IBAN], [NO_IBAN]])
+    status, out, err = run(capsys, "check", "iban", str(source), "-c", "iban")
+    assert status == 0
+    assert list(csv.reader(io.StringIO(out))) == [["iban", *cli.CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)],
+                                                   [NO_IBAN, *appended(NO_IBAN)]]
+    assert err == "2 rows: 2 valid, 0 invalid\n"
+
+
+def test_check_keeps_crlf_drops_a_bom_skips_blank_lines_and_squares_rows(capsys, tmp_path):
+    source, target = tmp_path / "in.csv", tmp_path / "out.csv"
+    source.write_bytes(b"\xef\xbb\xbfiban,note\r\n" + GB_IBAN.encode() + b"\r\n\r\n" + NO_IBAN.encode() + b",x,,\r\n")
+    status, _, _ = run(capsys, "check", "iban", str(source), "--column", "iban", "-o", str(target))
+    assert status == 0
+    assert target.read_bytes().decode() == (
+        "iban,note,is_valid,error,compact,formatted\r\n"
+        f"{GB_IBAN},,{','.join(appended(GB_IBAN))}\r\n"
+        f"{NO_IBAN},x,{','.join(appended(NO_IBAN))}\r\n"
+    )
+
+
+def test_check_a_large_generated_file(capsys, tmp_path):
+    chance = random.Random(20240601)
+    source, target = tmp_path / "big.csv", tmp_path / "big-out.csv"
+    expected_valid, rows = 0, [["n", "iban"]]
+    for n in range(60_000):
+        value = iban("DE", "".join(chance.choice("0123456789") for _ in range(18)))
+        if n % 7 == 0:  # a wrong last digit
+            value = value[:-1] + str((int(value[-1]) + 1) % 10)
+        else:
+            expected_valid += 1
+        rows.append([str(n), value])
+    write_csv(source, rows)
+    status, _, err = run(capsys, "check", "iban", str(source), "--column", "iban", "--output", str(target))
+    assert status == 1
+    assert err.splitlines() == [f"60000 rows: {expected_valid} valid, {60_000 - expected_valid} invalid",
+                                f"  invalid_checksum: {60_000 - expected_valid}"]
+    with open(target, newline="") as f:
+        reader = csv.reader(f)
+        assert next(reader) == ["n", "iban", *cli.CHECK_COLUMNS]
+        for original, written in zip(rows[1:], reader, strict=True):
+            assert written[:2] == original
+            assert written[2] == ("false" if int(original[0]) % 7 == 0 else "true")
+            assert written[4] == ("" if written[2] == "false" else original[1])
+
+
+def test_check_shows_progress_on_a_terminal(capsys, tmp_path, monkeypatch):
+    source = tmp_path / "in.csv"
+    write_csv(source, [["iban"]] + [[GB_IBAN]] * 10)
+    monkeypatch.setattr(cli, "PROGRESS_ROWS", 2)
+    monkeypatch.setattr(cli, "PROGRESS_SECONDS", 0.0)
+    monkeypatch.setattr(sys.stderr, "isatty", lambda: True)
+    status, _, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(tmp_path / "o.csv"))
+    assert status == 0
+    assert "\r10 rows checked" in err
+    assert err.endswith("\r\033[K10 rows: 10 valid, 0 invalid\n")  # the progress line is cleared
+
+
+def test_check_without_a_terminal_prints_no_progress(capsys, tmp_path, monkeypatch):
+    source = tmp_path / "in.csv"
+    write_csv(source, [["iban"]] + [[GB_IBAN]] * 10)
+    monkeypatch.setattr(cli, "PROGRESS_ROWS", 2)
+    monkeypatch.setattr(cli, "PROGRESS_SECONDS", 0.0)
+    _, _, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(tmp_path / "o.csv"))
+    assert "\r" not in err
+
+
+def listing(directory):
+    return sorted(p.name for p in directory.iterdir())
+
+
+def test_check_missing_column_lists_the_header_and_writes_nothing(capsys, tmp_path):
+    source = tmp_path / "in.csv"
+    write_csv(source, ROWS)
+    status, out, err = run(capsys, "check", "iban", str(source), "--column", "IBAN", "-o", str(tmp_path / "o.csv"))
+    assert (status, out) == (2, "")
+    assert "has no column 'IBAN'" in err and "'id', 'payee, name', 'iban'" in err
+    assert listing(tmp_path) == ["in.csv"]
+
+
+def test_check_not_utf8_names_the_line_and_leaves_no_file_behind(capsys, tmp_path):
+    source, target = tmp_path / "in.csv", tmp_path / "out.csv"
+    good = "".join(f"{n},{GB_IBAN}\n" for n in range(5000))
+    source.write_bytes(b"n,iban\n" + good.encode() + b"5000,GB82 W\xe9ST\n")
+    target.write_text("previous contents\n")
+    target.chmod(0o640)
+    status, out, err = run(capsys, "check", "iban", str(source), "--column", "iban", "-o", str(target))
+    assert (status, out) == (2, "")
+    assert f"{source}: line 5002 is not valid UTF-8 (byte 0xe9 at column 12)" in err
+    # The previous output is untouched and no temporary file is left.
+    assert target.read_text() == "previous contents\n"
+    assert listing(tmp_path) == ["in.csv", "out.csv"]
+
+
+def test_check_replaces_an_existing_output_keeping_its_permissions(capsys, tmp_path):
+    source, target = tmp_path / "in.csv", tmp_path / "out.csv"
+    write_csv(source, [["iban"], [GB_IBAN]])
+    target.write_text("old\n")
+    target.chmod(0o640)
+    assert run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(target))[0] == 0
+    assert read_csv(target)[1] == [GB_IBAN, *appended(GB_IBAN)]
+    assert stat.S_IMODE(target.stat().st_mode) == 0o640
+    assert listing(tmp_path) == ["in.csv", "out.csv"]
+
+
+def test_check_new_output_gets_the_umask_permissions(capsys, tmp_path):
+    source, target = tmp_path / "in.csv", tmp_path / "out.csv"
+    write_csv(source, [["iban"], [GB_IBAN]])
+    umask = os.umask(0o027)
+    try:
+        assert run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(target))[0] == 0
+    finally:
+        os.umask(umask)
+    assert stat.S_IMODE(target.stat().st_mode) == 0o640
+
+
+def test_check_may_overwrite_its_own_input(capsys, tmp_path):
+    source = tmp_path / "in.csv"
+    write_csv(source, [["iban"], [GB_IBAN]])
+    assert run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(source))[0] == 0
+    assert read_csv(source) == [["iban", *cli.CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)]]
+
+
+@pytest.mark.parametrize("content, message", [
+    (None, "cannot read {source}: No such file or directory"),
+    (b"", "{source} is empty: there is no header row"),
+    (b"iban\n" + GB_IBAN.encode() + b",extra\n", "{source}: line 2 has 2 fields, the header has 1"),
+    (b'iban\n"GB82 unterminated\n', "{source}: line 2: unexpected end of data"),
+])
+def test_check_unreadable_input_is_a_usage_error(capsys, tmp_path, content, message):
+    source, target = tmp_path / "in.csv", tmp_path / "out.csv"
+    if content is not None:
+        source.write_bytes(content)
+    status, out, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(target))
+    assert (status, out) == (2, "")
+    assert err == f"cobalis check: error: {message.format(source=source)}\n"
+    assert not target.exists()
+    assert listing(tmp_path) == ([] if content is None else ["in.csv"])
+
+
+def test_check_output_in_a_missing_directory(capsys, tmp_path):
+    source = tmp_path / "in.csv"
+    write_csv(source, [["iban"], [GB_IBAN]])
+    target = tmp_path / "nowhere" / "out.csv"
+    status, _, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(target))
+    assert status == 2
+    assert f"cannot write {target}: No such file or directory" in err
+
+
+# --- lookup ---------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("table, code, function", [
+    ("currency", "EUR", "get_currency"), ("currency", "XDR", "get_currency"),
+    ("vat-rate", "CH", "get_vat_rate"), ("country", "stub", "get_country"),
+])
+def test_lookup_prints_the_record(capsys, table, code, function):
+    needs(function)
+    status, out, err = run(capsys, "lookup", table, code)
+    assert (status, err) == (0, "")
+    record = getattr(_cobalis, function)(code)
+    assert out == json.dumps(record, ensure_ascii=False) + "\n"
+    assert list(json.loads(out)) == list(record)
+
+
+@pytest.mark.parametrize("table, code, function, message", [
+    ("currency", "XAU", "get_currency", "no currency record for currency code 'XAU'\n"),
+    ("currency", "eur", "get_currency", "no currency record for currency code 'eur'; keys are case-sensitive, try 'EUR'\n"),
+    ("vat-rate", "EL", "get_vat_rate", "no vat-rate record for country 'EL'\n"),
+    ("country", "US", "get_country", "no country record for country code 'US' (the built-in country table holds "
+                                     "only a placeholder record, so real country codes have none)\n"),
+])
+def test_lookup_says_when_there_is_no_record(capsys, table, code, function, message):
+    needs(function)
+    status, out, err = run(capsys, "lookup", table, code)
+    assert (status, out, err) == (1, "", message)
+
+
+def test_lookup_country_by_alpha3(capsys):
+    needs("get_country_by_alpha3")
+    status, out, _ = run(capsys, "lookup", "country", "stub")
+    assert status == 0 and json.loads(out) == _cobalis.get_country_by_alpha3("stub")
+
+
+# --- as a program -----------------------------------------------------------------
+
+
+def test_python_dash_m_cobalis(tmp_path):
+    env = {**os.environ, "PYTHONPATH": os.pathsep.join(p for p in sys.path if p)}
+    command = [sys.executable, "-m", "cobalis", "validate", "iban", "-"]
+    done = subprocess.run(command, input=f"{GB_IBAN}\nGB00\n", capture_output=True, text=True, env=env,
+                          timeout=60, cwd=tmp_path)
+    assert (done.returncode, done.stderr) == (1, "")
+    assert json_lines(done.stdout) == [_cobalis.validate_iban(GB_IBAN), _cobalis.validate_iban("GB00")]
+    usage = subprocess.run([sys.executable, "-m", "cobalis", "validate", "nope", "x"], capture_output=True,
+                           text=True, env=env, timeout=60, cwd=tmp_path)
+    assert usage.returncode == 2 and "unknown kind 'nope'" in usage.stderr
+
+
+def test_console_script_when_installed(tmp_path):
+    script = shutil.which("cobalis", path=os.path.dirname(sys.executable))
+    if script is None:
+        pytest.skip("the cobalis script is not installed beside this interpreter")
+    done = subprocess.run([script, "validate", "iban", GB_IBAN], capture_output=True, text=True, timeout=60,
+                          cwd=tmp_path)
+    assert done.returncode == 0
+    assert json_lines(done.stdout) == [_cobalis.validate_iban(GB_IBAN)]
+
+
+def test_lookup_paths_with_a_stand_in_table(capsys, monkeypatch):
+    """The lookup command's own logic, whatever tables this build has."""
+    table = {"EUR": {"code": "EUR", "symbol": "€"}}
+    monkeypatch.setattr(cli.cobalis, "get_currency", table.get, raising=False)
+    assert run(capsys, "lookup", "currency", "EUR") == (0, '{"code": "EUR", "symbol": "€"}\n', "")
+    status, out, err = run(capsys, "lookup", "currency", "eur")
+    assert (status, out) == (1, "") and "try 'EUR'" in err
+    monkeypatch.delattr(cli.cobalis, "get_currency")
+    assert run(capsys, "lookup", "currency", "EUR") == (
+        2, "", "cobalis lookup: error: this build of cobalis has no currency table\n")
+
+
+def test_check_not_utf8_after_a_bom_counts_columns_after_it(capsys, tmp_path):
+    source = tmp_path / "in.csv"
+    source.write_bytes(b"\xef\xbb\xbfib\xffan\n")
+    status, _, err = run(capsys, "check", "iban", str(source), "-c", "iban")
+    assert status == 2 and err.endswith("line 1 is not valid UTF-8 (byte 0xff at column 3)\n")
+
+
+def test_validate_argument_that_is_not_utf8(capsys):
+    # What the interpreter makes of undecodable bytes in argv.
+    status, out, err = run(capsys, "validate", "iban", GB_IBAN, "GB82\udcff")
+    assert status == 2
+    assert json_lines(out) == [_cobalis.validate_iban(GB_IBAN)]
+    assert err == "cobalis validate: error: value 2 is not valid UTF-8 text\n"
