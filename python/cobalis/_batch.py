@@ -40,12 +40,14 @@ Arrow producer's stream is raised with the producer's message.
 
 from __future__ import annotations
 
-from typing import Any
+from collections.abc import Iterable
+from typing import Protocol, TypedDict, overload
 
 import _cobalis_batch
 from _cobalis_batch import BatchResult
+from cobalis._types import ErrorCode
 
-__all__ = ["is_valid", "validate", "BatchResult", "IS_VALID_KINDS", "VALIDATE_KINDS"]
+__all__ = ["is_valid", "validate", "BatchResult", "BatchRow", "ArrowColumn", "IS_VALID_KINDS", "VALIDATE_KINDS"]
 
 #: Kinds ``is_valid`` takes: the identifier kinds, then "luhn", "verhoeff", "damm".
 IS_VALID_KINDS: tuple[str, ...] = _cobalis_batch.IS_VALID_KINDS
@@ -53,7 +55,34 @@ IS_VALID_KINDS: tuple[str, ...] = _cobalis_batch.IS_VALID_KINDS
 VALIDATE_KINDS: tuple[str, ...] = _cobalis_batch.VALIDATE_KINDS
 
 
-def is_valid(kind: str, values: Any) -> BatchResult | list[bool | None]:
+class ArrowStream(Protocol):
+    def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
+
+
+class ArrowArray(Protocol):
+    def __arrow_c_array__(self, requested_schema: object | None = None) -> tuple[object, object]: ...
+
+
+#: What the functions read as an Arrow column.
+ArrowColumn = ArrowStream | ArrowArray
+
+
+class BatchRow(TypedDict):
+    """One row of ``validate`` for a plain iterable (a row of the Arrow answer alike)."""
+
+    is_valid: bool
+    error: ErrorCode | None
+    compact: str
+    formatted: str
+
+
+@overload
+def is_valid(kind: str, values: ArrowColumn) -> BatchResult: ...
+@overload
+def is_valid(kind: str, values: Iterable[str | None]) -> list[bool | None]: ...
+
+
+def is_valid(kind: str, values: ArrowColumn | Iterable[str | None]) -> BatchResult | list[bool | None]:
     """Whether each value is a valid identifier of ``kind``.
 
     An Arrow column of strings gives a ``BatchResult`` holding a bool column
@@ -67,7 +96,13 @@ def is_valid(kind: str, values: Any) -> BatchResult | list[bool | None]:
     return _cobalis_batch.is_valid(kind, values)
 
 
-def validate(kind: str, values: Any) -> BatchResult | list[dict[str, Any] | None]:
+@overload
+def validate(kind: str, values: ArrowColumn) -> BatchResult: ...
+@overload
+def validate(kind: str, values: Iterable[str | None]) -> list[BatchRow | None]: ...
+
+
+def validate(kind: str, values: ArrowColumn | Iterable[str | None]) -> BatchResult | list[BatchRow | None]:
     """The validation result of each value as an identifier of ``kind``.
 
     An Arrow column of strings gives a ``BatchResult`` holding a struct column
