@@ -101,6 +101,16 @@ void StringColumnBuilder::end_wide_row() {
     wide_offsets_.push_back(static_cast<std::int64_t>(data_.size()));
 }
 
+void StringColumnBuilder::copy_rows_of(const StringColumnBuilder& other) {
+    narrow_.clear();
+    wide_offsets_.clear();
+    data_.clear();
+    wide_ = other.wide_;
+    narrow_.append(other.narrow_.data(), other.narrow_.size());
+    wide_offsets_.append(other.wide_offsets_.data(), other.wide_offsets_.size());
+    data_.append(other.data_.data(), other.data_.size());
+}
+
 std::shared_ptr<Column> StringColumnBuilder::finish(const char* name) {
     auto column = std::make_shared<Column>();
     column->name = name;
@@ -119,7 +129,7 @@ void ResultColumnsBuilder::reserve(std::int64_t more_rows) {
     error_validity_.grow_to(rows);
     error_.reserve(more_rows);
     compact_.reserve(more_rows);
-    formatted_.reserve(more_rows);
+    if (!formatted_is_compact_) formatted_.reserve(more_rows);
 }
 
 void ResultColumnsBuilder::append(const ValidationResult& result) {
@@ -132,15 +142,19 @@ void ResultColumnsBuilder::append(const ValidationResult& result) {
     } else {
         error_.append_empty();
     }
+    if (formatted_is_compact_ && result.formatted.view() != result.compact.view()) {
+        formatted_.copy_rows_of(compact_);  // every row so far was displayed as its compact form
+        formatted_is_compact_ = false;
+    }
     compact_.append(result.compact.view());
-    formatted_.append(result.formatted.view());
+    if (!formatted_is_compact_) formatted_.append(result.formatted.view());
     ++rows_;
 }
 
 void ResultColumnsBuilder::append_null() {
     error_.append_empty();
     compact_.append_empty();
-    formatted_.append_empty();
+    if (!formatted_is_compact_) formatted_.append_empty();
     ++nulls_;
     ++rows_;
 }
@@ -163,7 +177,17 @@ std::shared_ptr<const Column> ResultColumnsBuilder::finish() {
     error->owners.push_back(error_validity_.freeze());
 
     auto compact = compact_.finish("compact");
-    auto formatted = formatted_.finish("formatted");
+    std::shared_ptr<Column> formatted;
+    if (formatted_is_compact_) {
+        formatted = std::make_shared<Column>();
+        formatted->format = compact->format;
+        formatted->name = "formatted";
+        formatted->length = compact->length;
+        formatted->buffers = compact->buffers;
+        formatted->owners = compact->owners;
+    } else {
+        formatted = formatted_.finish("formatted");
+    }
     for (const auto& text : {compact, formatted}) {
         text->null_count = nulls_;
         text->buffers[0] = rows_present;

@@ -60,6 +60,7 @@ public:
         if (n != 0) std::memcpy(data_ + size_, values, n * sizeof(T));
         size_ += n;
     }
+    void clear() noexcept { size_ = 0; }
     // Grows to `n` values, the new ones zero.
     void resize_zeroed(std::size_t n) {
         if (n <= size_) return;
@@ -128,6 +129,8 @@ public:
         end_row();
     }
     void append_empty() { end_row(); }
+    // Becomes a copy of `other`, every row so far.
+    void copy_rows_of(const StringColumnBuilder& other);
     std::shared_ptr<Column> finish(const char* name);
 
 private:
@@ -148,7 +151,9 @@ private:
 };
 
 // Answers of validate: a struct of is_valid, error, compact and formatted,
-// the whole row null where the input was null.
+// the whole row null where the input was null. Many kinds display an id
+// exactly as its compact form; while every row so far does, formatted is not
+// written at all and shares the compact column's buffers in the end.
 class ResultColumnsBuilder {
 public:
     void reserve(std::int64_t more_rows);
@@ -162,7 +167,8 @@ private:
     Bitmap error_validity_;
     StringColumnBuilder error_;
     StringColumnBuilder compact_;
-    StringColumnBuilder formatted_;
+    StringColumnBuilder formatted_;  // empty while formatted_is_compact_
+    bool formatted_is_compact_ = true;
     std::int64_t rows_ = 0;
     std::int64_t nulls_ = 0;
     std::int64_t errors_ = 0;
