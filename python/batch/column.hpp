@@ -118,8 +118,8 @@ private:
     std::int64_t nulls_ = 0;
 };
 
-// A string column with 32-bit offsets ("u") while its data fits them, and
-// 64-bit offsets ("U") from the row where it stops fitting.
+// A string column with 32-bit offsets ("u") while its data fits them; once
+// it outgrows them, every offset is widened to 64 bits ("U").
 class StringColumnBuilder {
 public:
     StringColumnBuilder() { narrow_.push_back(0); }
