@@ -82,13 +82,14 @@ std::shared_ptr<const Column> BoolColumnBuilder::finish() {
     return column;
 }
 
-void StringColumnBuilder::reserve(std::int64_t more_rows) {
+void StringColumnBuilder::reserve(std::int64_t more_rows, std::int64_t more_bytes) {
     const auto rows = static_cast<std::size_t>(more_rows);
     if (wide_) {
         wide_offsets_.reserve(wide_offsets_.size() + rows);
     } else {
         narrow_.reserve(narrow_.size() + rows);
     }
+    data_.reserve(data_.size() + static_cast<std::size_t>(more_bytes));
 }
 
 void StringColumnBuilder::end_wide_row() {
@@ -122,14 +123,17 @@ std::shared_ptr<Column> StringColumnBuilder::finish(const char* name) {
     return column;
 }
 
-void ResultColumnsBuilder::reserve(std::int64_t more_rows) {
+void ResultColumnsBuilder::reserve(std::int64_t more_rows, std::int64_t input_bytes) {
+    // Room for the texts as they usually come out, so that they rarely move
+    // while growing: compact forms never outgrow their input, and display
+    // forms add a separator every few characters.
     const std::int64_t rows = rows_ + more_rows;
     validity_.grow_to(rows);
     is_valid_.grow_to(rows);
     error_validity_.grow_to(rows);
     error_.reserve(more_rows);
-    compact_.reserve(more_rows);
-    if (!formatted_is_compact_) formatted_.reserve(more_rows);
+    compact_.reserve(more_rows, input_bytes);
+    if (!formatted_is_compact_) formatted_.reserve(more_rows, input_bytes + input_bytes / 2);
 }
 
 void ResultColumnsBuilder::append(const ValidationResult& result) {

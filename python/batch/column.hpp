@@ -123,7 +123,7 @@ private:
 class StringColumnBuilder {
 public:
     StringColumnBuilder() { narrow_.push_back(0); }
-    void reserve(std::int64_t more_rows);
+    void reserve(std::int64_t more_rows, std::int64_t more_bytes = 0);
     void append(std::string_view text) {
         data_.append(text.data(), text.size());
         end_row();
@@ -156,7 +156,8 @@ private:
 // written at all and shares the compact column's buffers in the end.
 class ResultColumnsBuilder {
 public:
-    void reserve(std::int64_t more_rows);
+    // `input_bytes`: the text the rows hold, which bounds their compact forms.
+    void reserve(std::int64_t more_rows, std::int64_t input_bytes);
     void append(const ValidationResult& result);
     void append_null();
     std::shared_ptr<const Column> finish();

@@ -41,7 +41,7 @@ constexpr std::int64_t ROWS_WORTH_RELEASING = 256;
 class Sink {
 public:
     virtual ~Sink() = default;
-    virtual void reserve(std::int64_t more_rows) = 0;
+    virtual void reserve(std::int64_t more_rows, std::int64_t input_bytes) = 0;
     virtual void add(const StringChunk& chunk) = 0;  // runs without the interpreter lock
     virtual std::shared_ptr<const Column> finish() = 0;
 };
@@ -49,7 +49,7 @@ public:
 class IsValidSink final : public Sink {
 public:
     explicit IsValidSink(const Kind& kind) noexcept : kind_(kind) {}
-    void reserve(std::int64_t more_rows) override { out_.reserve(more_rows); }
+    void reserve(std::int64_t more_rows, std::int64_t) override { out_.reserve(more_rows); }
     void add(const StringChunk& chunk) override { kind_.is_valid_rows(chunk, out_); }
     std::shared_ptr<const Column> finish() override { return out_.finish(); }
 
@@ -61,7 +61,7 @@ private:
 class ValidateSink final : public Sink {
 public:
     explicit ValidateSink(const Kind& kind) noexcept : kind_(kind) {}
-    void reserve(std::int64_t more_rows) override { out_.reserve(more_rows); }
+    void reserve(std::int64_t more_rows, std::int64_t input_bytes) override { out_.reserve(more_rows, input_bytes); }
     void add(const StringChunk& chunk) override { kind_.validate_rows(chunk, out_); }
     std::shared_ptr<const Column> finish() override { return out_.finish(); }
 
@@ -282,7 +282,7 @@ bool add_chunk(const ArrowArray& array, const Source& source, Sink& sink, Failur
         failure.message = std::string("malformed Arrow array: ") + problem;
         return false;
     }
-    sink.reserve(chunk.length);
+    sink.reserve(chunk.length, text_bytes(chunk));
     if (chunk.length < ROWS_WORTH_RELEASING) {
         sink.add(chunk);
         return true;

@@ -176,4 +176,27 @@ bool read_chunk(const ArrowArray& array, const Source& source, StringChunk& chun
     return true;
 }
 
+std::int64_t text_bytes(const StringChunk& chunk) noexcept {
+    if (chunk.length == 0) return 0;
+    switch (chunk.layout) {
+    case Layout::Null:
+        return 0;
+    case Layout::Utf8: {
+        const auto* offsets = static_cast<const std::int32_t*>(chunk.offsets) + chunk.first;
+        return offsets[chunk.length] - offsets[0];
+    }
+    case Layout::LargeUtf8: {
+        const auto* offsets = static_cast<const std::int64_t*>(chunk.offsets) + chunk.first;
+        return offsets[chunk.length] - offsets[0];
+    }
+    case Layout::Utf8View: {
+        const auto* views = static_cast<const char*>(chunk.offsets) + 16 * chunk.first;
+        std::int64_t total = 0;
+        for (std::int64_t i = 0; i < chunk.length; ++i) total += detail::load<std::int32_t>(views + 16 * i);
+        return total;
+    }
+    }
+    return 0;
+}
+
 }  // namespace cobalis::batch

@@ -104,6 +104,9 @@ void each_row(const StringChunk& c, OnText& on_text, OnNull& on_null) {
 
 }  // namespace detail
 
+// How many bytes of text the rows hold, nulls' bytes included.
+std::int64_t text_bytes(const StringChunk& chunk) noexcept;
+
 // Calls on_text(text) or on_null() for every row, in order.
 template <class OnText, class OnNull>
 void for_each_row(const StringChunk& c, OnText on_text, OnNull on_null) {
