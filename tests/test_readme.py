@@ -38,7 +38,7 @@ def blocks(language):
 
 
 def skip_unless_present(names):
-    missing = sorted({name for name in names if not hasattr(_cobalis, name)})
+    missing = sorted({name for name in names if not hasattr(cobalis, name)})
     if missing:
         pytest.skip(f"not in this build yet: {', '.join(missing)}")
 

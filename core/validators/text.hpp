@@ -5,6 +5,8 @@
 // either, so no validator ever decodes a character.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -78,6 +80,25 @@ constexpr std::uint64_t fold_upper(std::uint64_t word) noexcept {
     return word - (lower >> 2);  // 0x80 >> 2 is the 0x20 between the cases
 }
 
+// Per byte value: what the normaliser stores, and whether it keeps the byte.
+struct NormalisedByte {
+    char byte;
+    std::uint8_t kept;
+};
+
+template <Fold fold>
+constexpr std::array<NormalisedByte, 256> make_normalised_bytes() noexcept {
+    std::array<NormalisedByte, 256> table{};
+    for (std::size_t b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        table[b] = {fold == Fold::Upper ? to_upper(c) : c, static_cast<std::uint8_t>(is_separator(c) ? 0 : 1)};
+    }
+    return table;
+}
+
+template <Fold fold>
+inline constexpr std::array<NormalisedByte, 256> NORMALISED_BYTES = make_normalised_bytes<fold>();
+
 static_assert(fold_upper(0x7A61'407B'605A'41E1) == 0x5A41'407B'605A'41E1);
 static_assert(has_separator(0x4141'4141'2E41'4141) && !has_separator(0x4141'4141'2F41'4142));
 
@@ -98,9 +119,12 @@ constexpr bool normalise(std::string_view input, InlineString& out) noexcept {
             std::uint64_t word;
             std::memcpy(&word, input.data() + i, WORD);
             if (detail::has_separator(word)) {
+                // Room for the whole word is assured, so every byte is written
+                // and only the kept ones advance the end.
                 for (std::size_t j = i; j < i + WORD; ++j) {
-                    const char c = input[j];
-                    if (!is_separator(c)) buffer[n++] = fold == Fold::Upper ? to_upper(c) : c;
+                    const detail::NormalisedByte b = detail::NORMALISED_BYTES<fold>[static_cast<std::uint8_t>(input[j])];
+                    buffer[n] = b.byte;
+                    n += b.kept;
                 }
                 continue;
             }

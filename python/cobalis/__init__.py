@@ -9,6 +9,10 @@ ships type information for them, and adds the ``cobalis`` command line
     >>> cobalis.is_valid_iban("GB82 WEST 1234 5698 7654 32")
     True
 
+``cobalis.is_valid(kind, values)`` and ``cobalis.validate(kind, values)``
+check a whole column (an Arrow array, a polars or pandas series, or a list)
+in one call; see ``cobalis._batch``.
+
 The result shapes (``IbanResult``, ``CurrencyRecord`` and so on) are importable
 from here for annotations.
 """
@@ -40,7 +44,10 @@ from cobalis._types import (  # noqa: F401
     VatResult,
 )
 
-__all__ = list(_cobalis.__all__)
+from cobalis._batch import is_valid, validate
+
+# The 28 functions of the extension, then the two that take whole columns.
+__all__ = list(_cobalis.__all__) + ["is_valid", "validate"]
 
 try:
     __version__ = _version("cobalis")

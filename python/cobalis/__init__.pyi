@@ -31,6 +31,7 @@ from _cobalis import (
     get_currency as get_currency,
     get_vat_rate as get_vat_rate,
 )
+from cobalis._batch import is_valid as is_valid, validate as validate
 from cobalis._types import (
     BicResult as BicResult,
     CardBrand as CardBrand,
@@ -84,4 +85,6 @@ __all__ = [
     "get_country_by_alpha3",
     "get_currency",
     "get_vat_rate",
+    "is_valid",
+    "validate",
 ]

@@ -1,0 +1,30 @@
+# Type information for the _cobalis_batch extension module: whole columns
+# checked in one call. The documented entry points are cobalis.is_valid and
+# cobalis.validate (cobalis/_batch.py).
+
+from collections.abc import Iterable
+from typing import final, overload
+
+from cobalis._batch import ArrowColumn, BatchRow
+
+@final
+class BatchResult:
+    """An Arrow column of answers, exported through the Arrow PyCapsule interface."""
+
+    def __arrow_c_schema__(self) -> object: ...
+    def __arrow_c_array__(self, requested_schema: object | None = None) -> tuple[object, object]: ...
+    def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
+    def __len__(self) -> int: ...
+
+IS_VALID_KINDS: tuple[str, ...]
+VALIDATE_KINDS: tuple[str, ...]
+
+@overload
+def is_valid(kind: str, values: ArrowColumn) -> BatchResult: ...
+@overload
+def is_valid(kind: str, values: Iterable[str | None]) -> list[bool | None]: ...
+@overload
+def validate(kind: str, values: ArrowColumn) -> BatchResult: ...
+@overload
+def validate(kind: str, values: Iterable[str | None]) -> list[BatchRow | None]: ...
+def _outstanding() -> int: ...

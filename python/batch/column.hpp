@@ -1,0 +1,184 @@
+// The answers of a batch call as Arrow columns: built row by row into plain
+// buffers, then frozen into a Column that every export shares.
+//
+// A Column never changes once built. Each export (schema, array, stream)
+// holds a reference to it, so the buffers live until the last consumer has
+// called the export's release callback, whichever order things end in.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "core/types.hpp"
+#include "python/batch/arrow_abi.hpp"
+
+namespace cobalis::batch {
+
+struct Column {
+    const char* format = "";  // static texts
+    const char* name = "";
+    std::int64_t length = 0;
+    std::int64_t null_count = 0;
+    std::vector<const void*> buffers;  // as the format lays them out
+    std::vector<std::shared_ptr<const Column>> children;
+    std::vector<std::shared_ptr<const void>> owners;  // what keeps `buffers` alive
+
+    Column() noexcept;
+    ~Column();
+    Column(const Column&) = delete;
+    Column& operator=(const Column&) = delete;
+};
+
+// Columns, exports and streams of this module that are still alive: zero
+// once every answer and everything exported from it has been released.
+std::int64_t outstanding() noexcept;
+
+// A growable buffer of plain values. Growing goes through realloc, which
+// moves large blocks by remapping pages rather than copying them; freeze()
+// hands the memory over to a Column.
+template <class T>
+class PodBuffer {
+public:
+    PodBuffer() = default;
+    PodBuffer(const PodBuffer&) = delete;
+    PodBuffer& operator=(const PodBuffer&) = delete;
+    ~PodBuffer() { std::free(data_); }
+
+    void reserve(std::size_t n) {
+        if (n > capacity_) grow(n);
+    }
+    void push_back(T value) {
+        if (size_ == capacity_) grow(size_ + 1);
+        data_[size_++] = value;
+    }
+    void append(const T* values, std::size_t n) {
+        if (size_ + n > capacity_) grow(size_ + n);
+        if (n != 0) std::memcpy(data_ + size_, values, n * sizeof(T));
+        size_ += n;
+    }
+    void clear() noexcept { size_ = 0; }
+    // Grows to `n` values, the new ones zero.
+    void resize_zeroed(std::size_t n) {
+        if (n <= size_) return;
+        reserve(n);
+        std::memset(data_ + size_, 0, (n - size_) * sizeof(T));
+        size_ = n;
+    }
+    [[nodiscard]] T* data() noexcept { return data_; }
+    [[nodiscard]] const T* data() const noexcept { return data_; }
+    [[nodiscard]] std::size_t size() const noexcept { return size_; }
+    [[nodiscard]] T operator[](std::size_t i) const noexcept { return data_[i]; }
+
+    // The memory, now owned by the answer; the buffer is left empty.
+    std::shared_ptr<const void> freeze();
+
+private:
+    void grow(std::size_t needed);
+
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+// A bitmap written one bit at a time over zeroed bytes.
+class Bitmap {
+public:
+    void grow_to(std::int64_t rows) { bytes_.resize_zeroed(static_cast<std::size_t>((rows + 7) / 8)); }
+    void set(std::int64_t row) noexcept { bytes_.data()[row >> 3] |= static_cast<std::uint8_t>(1u << (row & 7)); }
+    const void* address() const noexcept;
+    std::shared_ptr<const void> freeze() { return bytes_.freeze(); }
+
+private:
+    PodBuffer<std::uint8_t> bytes_;
+};
+
+// Answers of is_valid: a boolean column, null where the input was null.
+class BoolColumnBuilder {
+public:
+    void reserve(std::int64_t more_rows);
+    void append(bool value) noexcept {
+        if (value) values_.set(rows_);
+        validity_.set(rows_);
+        ++rows_;
+    }
+    void append_null() noexcept {
+        ++nulls_;
+        ++rows_;
+    }
+    std::shared_ptr<const Column> finish();
+
+private:
+    Bitmap values_;
+    Bitmap validity_;
+    std::int64_t rows_ = 0;
+    std::int64_t nulls_ = 0;
+};
+
+// A string column with 32-bit offsets ("u") while its data fits them; once
+// it outgrows them, every offset is widened to 64 bits ("U").
+class StringColumnBuilder {
+public:
+    StringColumnBuilder() { narrow_.push_back(0); }
+    void reserve(std::int64_t more_rows, std::int64_t more_bytes = 0);
+    void append(std::string_view text) {
+        data_.append(text.data(), text.size());
+        end_row();
+    }
+    void append_empty() { end_row(); }
+    // Becomes a copy of `other`, every row so far.
+    void copy_rows_of(const StringColumnBuilder& other);
+    std::shared_ptr<Column> finish(const char* name);
+
+private:
+    static constexpr std::size_t NARROW_MAX = 0x7fffffff;
+    void end_row() {
+        if (!wide_ && data_.size() <= NARROW_MAX) [[likely]] {
+            narrow_.push_back(static_cast<std::int32_t>(data_.size()));
+        } else {
+            end_wide_row();
+        }
+    }
+    void end_wide_row();
+
+    PodBuffer<std::int32_t> narrow_;
+    PodBuffer<std::int64_t> wide_offsets_;
+    bool wide_ = false;
+    PodBuffer<char> data_;
+};
+
+// Answers of validate: a struct of is_valid, error, compact and formatted,
+// the whole row null where the input was null. Many kinds display an id
+// exactly as its compact form; while every row so far does, formatted is not
+// written at all and shares the compact column's buffers in the end.
+class ResultColumnsBuilder {
+public:
+    // `input_bytes`: the text the rows hold, which bounds their compact forms.
+    void reserve(std::int64_t more_rows, std::int64_t input_bytes);
+    void append(const ValidationResult& result);
+    void append_null();
+    std::shared_ptr<const Column> finish();
+
+private:
+    Bitmap validity_;
+    Bitmap is_valid_;
+    Bitmap error_validity_;
+    StringColumnBuilder error_;
+    StringColumnBuilder compact_;
+    StringColumnBuilder formatted_;  // empty while formatted_is_compact_
+    bool formatted_is_compact_ = true;
+    std::int64_t rows_ = 0;
+    std::int64_t nulls_ = 0;
+    std::int64_t errors_ = 0;
+};
+
+// Fill a consumer's struct with a new export of `column`. They throw
+// std::bad_alloc (and fill nothing) when memory runs out.
+void export_schema(const Column& column, arrow::ArrowSchema* out);
+void export_array(const std::shared_ptr<const Column>& column, arrow::ArrowArray* out);
+void export_stream(const std::shared_ptr<const Column>& column, arrow::ArrowArrayStream* out);
+
+}  // namespace cobalis::batch
