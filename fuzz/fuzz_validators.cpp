@@ -6,13 +6,15 @@
 // an error, no details and two empty forms; a valid one has no error, its own
 // details and UTF-8 texts; its compact form validates to the identical result
 // and its display form to the same compact form; separators and the case of
-// letters change nothing where the kind says so.
+// letters change nothing where the kind says so. The shared normaliser, which
+// works a word at a time, agrees with a plain byte-by-byte reading of its rule.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
 
+#include "core/validators/text.hpp"
 #include "fuzz/check.hpp"
 #include "fuzz/kinds.hpp"
 
@@ -151,6 +153,25 @@ void check_kind(const KindEntry& kind, std::string_view input) {
 
 #undef REQUIRE
 
+// Separators dropped wherever they stand, a..z folded when asked, and no
+// answer once a 255th byte would be kept.
+template <validators::Fold fold>
+void check_normaliser(std::string_view input) {
+    std::string expected;
+    bool fits = true;
+    for (char c : input) {
+        if (validators::is_separator(c)) continue;
+        if (expected.size() == InlineString::CAPACITY) {
+            fits = false;
+            break;
+        }
+        expected.push_back(fold == validators::Fold::Upper ? validators::to_upper(c) : c);
+    }
+    InlineString out;
+    const bool ok = validators::normalise<fold>(input, out);
+    if (ok != fits || (ok && out.view() != expected)) broken("normalise", "the normaliser follows its rule", input);
+}
+
 }  // namespace
 }  // namespace cobalis::proof
 
@@ -158,6 +179,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace cobalis::proof;
     if (size == 0) return 0;
     const auto slot = static_cast<std::uint8_t>(data[0] - '0') % KINDS.size();
-    check_kind(KINDS[slot], std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    check_normaliser<cobalis::validators::Fold::Upper>(input);
+    check_normaliser<cobalis::validators::Fold::None>(input);
+    check_kind(KINDS[slot], input);
     return 0;
 }
