@@ -193,48 +193,75 @@ bool put_float_list(PyObject* dict, Key key, std::span<const float> values) noex
 
 namespace {
 
-bool put_details(PyObject* d, const NoDetails&) noexcept { return d != nullptr; }
-bool put_details(PyObject* d, const IssnDetails&) noexcept { return d != nullptr; }
+// The strings of one valid result. Most results are made from text that
+// already is their compact or display form, and several kinds repeat one text
+// under two keys: a text whose bytes equal the argument's, or the compact
+// form's, is handed out as that same string (Python strings are immutable).
+class ResultTexts {
+public:
+    explicit ResultTexts(Source source) noexcept : source_(source) {}
+    ResultTexts(const ResultTexts&) = delete;
+    ResultTexts& operator=(const ResultTexts&) = delete;
+    ~ResultTexts() { Py_XDECREF(compact_); }
 
-bool put_details(PyObject* d, const IbanDetails& x) noexcept {
+    PyObject* make(std::string_view text) noexcept {
+        if (source_.object != nullptr && text == source_.text) return Py_NewRef(source_.object);
+        if (compact_ != nullptr && text == compact_view_) return Py_NewRef(compact_);
+        return new_text(text);
+    }
+    bool put(PyObject* dict, Key key, std::string_view text) noexcept { return python::put(dict, key, make(text)); }
+    bool put_compact(PyObject* dict, std::string_view text) noexcept {
+        compact_ = make(text);
+        compact_view_ = text;
+        return compact_ != nullptr && put_shared(dict, Key::compact, compact_);
+    }
+
+private:
+    Source source_;
+    PyObject* compact_ = nullptr;
+    std::string_view compact_view_;
+};
+
+bool put_details(PyObject* d, const NoDetails&, ResultTexts&) noexcept { return d != nullptr; }
+bool put_details(PyObject* d, const IssnDetails&, ResultTexts&) noexcept { return d != nullptr; }
+
+bool put_details(PyObject* d, const IbanDetails& x, ResultTexts&) noexcept {
     return put_code(d, Key::country, x.country.view()) && put_code(d, Key::check_digits, x.check_digits.view()) &&
            put_uint(d, Key::bban_length, x.bban_length);
 }
 
-bool put_details(PyObject* d, const BicDetails& x) noexcept {
+bool put_details(PyObject* d, const BicDetails& x, ResultTexts&) noexcept {
     const auto branch = x.branch ? std::optional<std::string_view>(x.branch->view()) : std::nullopt;
     return put_code(d, Key::bank_code, x.bank_code.view()) && put_code(d, Key::country, x.country.view()) &&
            put_code(d, Key::location, x.location.view()) && put_optional_code(d, Key::branch, branch);
 }
 
-bool put_details(PyObject* d, const CreditCardDetails& x) noexcept {
+bool put_details(PyObject* d, const CreditCardDetails& x, ResultTexts&) noexcept {
     return put_shared(d, Key::brand, brand_texts[static_cast<std::size_t>(x.brand)]);
 }
 
-std::optional<std::string_view> view_of(const std::optional<InlineString>& s) noexcept {
-    return s ? std::optional<std::string_view>(s->view()) : std::nullopt;
-}
-
-bool put_details(PyObject* d, const IsbnDetails& x) noexcept {
+bool put_details(PyObject* d, const IsbnDetails& x, ResultTexts& texts) noexcept {
+    const auto put_optional = [&](Key key, const std::optional<InlineString>& text) {
+        return text ? texts.put(d, key, text->view()) : put_shared(d, key, Py_None);
+    };
     return put_shared(d, Key::isbn_type, isbn_type_texts[static_cast<std::size_t>(x.isbn_type)]) &&
-           put_optional_text(d, Key::isbn10, view_of(x.isbn10)) &&
-           put_optional_text(d, Key::isbn13, view_of(x.isbn13));
+           put_optional(Key::isbn10, x.isbn10) && put_optional(Key::isbn13, x.isbn13);
 }
 
-bool put_details(PyObject* d, const IsinDetails& x) noexcept { return put_code(d, Key::country, x.country.view()); }
+bool put_details(PyObject* d, const IsinDetails& x, ResultTexts&) noexcept { return put_code(d, Key::country, x.country.view()); }
 
-bool put_details(PyObject* d, const LeiDetails& x) noexcept {
+bool put_details(PyObject* d, const LeiDetails& x, ResultTexts&) noexcept {
     return put_code(d, Key::lou_prefix, x.lou_prefix.view());
 }
 
-bool put_details(PyObject* d, const EanDetails& x) noexcept {
+bool put_details(PyObject* d, const EanDetails& x, ResultTexts&) noexcept {
     return put_shared(d, Key::ean_type, ean_type_texts[static_cast<std::size_t>(x.ean_type)]) &&
            put_text(d, Key::country_prefix, x.country_prefix.view());
 }
 
-bool put_details(PyObject* d, const VatDetails& x) noexcept { return put_code(d, Key::country, x.country.view()); }
+bool put_details(PyObject* d, const VatDetails& x, ResultTexts&) noexcept { return put_code(d, Key::country, x.country.view()); }
 
-bool put_details(PyObject* d, const EmailDetails& x) noexcept {
+bool put_details(PyObject* d, const EmailDetails& x, ResultTexts&) noexcept {
     return put_uint(d, Key::local_length, x.local_length) && put_uint(d, Key::domain_length, x.domain_length);
 }
 
@@ -314,21 +341,11 @@ PyObject* result_to_pydict(const ValidationResult& result, Kind kind, Source sou
     }
     PyObject* dict = PyDict_Copy(valid_templates[k]);
     if (dict == nullptr) return nullptr;
-    // Most results are made from text already compact, and many kinds display
-    // the compact form as it is: share one string wherever the bytes agree.
-    const std::string_view compact = result.compact.view();
-    PyObject* compact_text = source.object != nullptr && compact == source.text ? Py_NewRef(source.object)
-                                                                                 : new_text(compact);
-    if (compact_text == nullptr) {
-        Py_DECREF(dict);
-        return nullptr;
-    }
-    const bool same = result.formatted.view() == compact;
-    const bool ok = put_shared(dict, Key::compact, compact_text) &&
-                    (same ? put_shared(dict, Key::formatted, compact_text)
-                          : put_text(dict, Key::formatted, result.formatted.view())) &&
-                    std::visit([dict](const auto& details) { return put_details(dict, details); }, result.details);
-    Py_DECREF(compact_text);
+    ResultTexts texts(source);
+    const bool ok = texts.put_compact(dict, result.compact.view()) &&
+                    texts.put(dict, Key::formatted, result.formatted.view()) &&
+                    std::visit([dict, &texts](const auto& details) { return put_details(dict, details, texts); },
+                               result.details);
     if (!ok) Py_CLEAR(dict);
     return dict;
 }

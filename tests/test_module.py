@@ -87,3 +87,20 @@ def test_second_initialisation_is_refused_and_the_first_module_keeps_working():
     finally:
         sys.modules["_cobalis"] = saved
     assert saved.is_valid_iban("GB82WEST12345698765432") is True
+
+
+@pytest.mark.parametrize(
+    "function, text",
+    [("validate_bic", "ABCDGB2L"), ("validate_email", "a@b.co"), ("validate_credit_card", "4111 1111 1111 1111"),
+     ("validate_isbn", "9780306406157")],
+)
+def test_result_texts_are_plain_str_even_for_a_str_subclass(function, text):
+    class Text(str):
+        pass
+
+    for argument in (text, Text(text)):
+        result = getattr(_cobalis, function)(argument)
+        assert result["is_valid"]
+        texts = [v for v in result.values() if isinstance(v, str)]
+        assert all(type(v) is str for v in texts)
+        assert text.replace(" ", "") in (result["compact"], result["formatted"]) or text in result.values()
