@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <type_traits>
@@ -69,10 +70,23 @@ public:
     constexpr InlineString() noexcept {
         if (std::is_constant_evaluated()) data_.fill(0);
     }
-    constexpr explicit InlineString(std::string_view text) noexcept {
-        for (char c : text) {
-            if (!push_back(c)) break;
+    // At most CAPACITY bytes of `text`; the rest is dropped.
+    constexpr explicit InlineString(std::string_view text) noexcept : InlineString() {
+        const std::size_t n = text.size() < CAPACITY ? text.size() : CAPACITY;
+        for (std::size_t i = 0; i < n; ++i) data_[i] = text[i];
+        len_ = static_cast<std::uint8_t>(n);
+    }
+
+    // Copies carry the bytes in use only.
+    constexpr InlineString(const InlineString& other) noexcept : InlineString() { *this = other; }
+    constexpr InlineString& operator=(const InlineString& other) noexcept {
+        if (std::is_constant_evaluated()) {
+            data_ = other.data_;
+        } else if (this != &other) {
+            std::memcpy(data_.data(), other.data_.data(), other.len_);
         }
+        len_ = other.len_;
+        return *this;
     }
 
     [[nodiscard]] constexpr bool push_back(char c) noexcept {

@@ -13,60 +13,81 @@ namespace cobalis::validators::iban {
 
 namespace detail {
 
-// How one byte moves the running number: a digit appends itself (x 10 + d),
-// a letter appends its two digits 10..35 (x 100 + v), any other byte leaves
-// it unchanged (x 1 + 0).
-struct Mod97Step {
-    std::uint8_t multiplier;
-    std::uint8_t addend;
+// A byte read as decimal digits: a digit is itself (one digit), a letter
+// A..Z the two digits 10..35, any other byte nothing at all.
+struct Mod97Digits {
+    std::uint8_t value;
+    std::uint8_t count;
 };
 
-constexpr std::array<Mod97Step, 256> make_mod97_steps() noexcept {
-    std::array<Mod97Step, 256> steps{};
-    for (std::size_t c = 0; c < 256; ++c) {
-        if (c >= '0' && c <= '9') {
-            steps[c] = {10, static_cast<std::uint8_t>(c - '0')};
-        } else if (c >= 'A' && c <= 'Z') {
-            steps[c] = {100, static_cast<std::uint8_t>(c - 'A' + 10)};
-        } else {
-            steps[c] = {1, 0};
-        }
-    }
-    return steps;
+constexpr std::array<Mod97Digits, 256> make_mod97_digits() noexcept {
+    std::array<Mod97Digits, 256> digits{};
+    for (std::size_t c = '0'; c <= '9'; ++c) digits[c] = {static_cast<std::uint8_t>(c - '0'), 1};
+    for (std::size_t c = 'A'; c <= 'Z'; ++c) digits[c] = {static_cast<std::uint8_t>(c - 'A' + 10), 2};
+    return digits;
 }
-inline constexpr std::array<Mod97Step, 256> MOD97_STEPS = make_mod97_steps();
+inline constexpr std::array<Mod97Digits, 256> MOD97_DIGITS = make_mod97_digits();
 
-// Below 97, eight steps of at most x 100 + 35 stay below 2^64.
-inline constexpr std::size_t MOD97_STEPS_PER_REDUCTION = 8;
+// Characters are read in chunks; within a chunk the place only grows, and it
+// is brought back below 96 between chunks (10^96 = 1 mod 97, by Fermat).
+inline constexpr std::size_t POWERS_PERIOD = 96;
+inline constexpr std::size_t CHUNK = 256;
+inline constexpr std::size_t POWERS = POWERS_PERIOD + 2 * CHUNK;
+
+// 10^k mod 97.
+constexpr std::array<std::uint8_t, POWERS> make_powers_of_ten() noexcept {
+    std::array<std::uint8_t, POWERS> powers{};
+    unsigned p = 1;
+    for (auto& power : powers) {
+        power = static_cast<std::uint8_t>(p);
+        p = p * 10 % 97;
+    }
+    return powers;
+}
+inline constexpr std::array<std::uint8_t, POWERS> POWERS_OF_TEN = make_powers_of_ten();
+static_assert(POWERS_OF_TEN[POWERS_PERIOD] == 1);
 
 }  // namespace detail
 
-// ISO 7064 MOD 97-10 remainder of `text` read as one long decimal number in
-// which a letter A..Z stands for the two digits 10..35; any other byte is
-// skipped. The number is carried in 64 bits and reduced every eight bytes,
-// which gives the same remainder as reducing after every digit without a
-// division per byte; no length can overflow it.
-constexpr unsigned mod97_remainder(std::string_view text, unsigned start = 0) noexcept {
-    std::uint64_t r = start % 97;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t end = std::min(text.size(), i + detail::MOD97_STEPS_PER_REDUCTION);
-        for (; i < end; ++i) {
-            const detail::Mod97Step step = detail::MOD97_STEPS[static_cast<std::uint8_t>(text[i])];
-            r = r * step.multiplier + step.addend;
+// ISO 7064 MOD 97-10 remainder of `head` followed by `tail`, read as one
+// long decimal number in which a letter A..Z stands for the two digits
+// 10..35; any other byte is skipped. Read from the right, each character adds
+// its value times the power of ten of its place, so the terms are independent
+// of each other instead of one long chain of multiply-and-reduce; no length
+// can overflow the sum.
+constexpr unsigned mod97_remainder(std::string_view head, std::string_view tail = {}) noexcept {
+    std::uint64_t sum = 0;
+    std::size_t place = 0;  // digits to the right, mod 96 between chunks
+    const auto add = [&](std::string_view text) {
+        std::size_t i = text.size();
+        while (i > 0) {
+            const std::size_t chunk_start = i > detail::CHUNK ? i - detail::CHUNK : 0;
+            for (; i > chunk_start; --i) {
+                const detail::Mod97Digits d = detail::MOD97_DIGITS[static_cast<std::uint8_t>(text[i - 1])];
+                sum += std::uint64_t{d.value} * detail::POWERS_OF_TEN[place];
+                place += d.count;
+            }
+            place %= detail::POWERS_PERIOD;
         }
-        r %= 97;
-    }
-    return static_cast<unsigned>(r);
+    };
+    add(tail);
+    add(head);
+    return static_cast<unsigned>(sum % 97);
 }
 
 static_assert(mod97_remainder("3214282912345698765432161182") == 1);  // GB82 WEST... rearranged, letters expanded
-static_assert(mod97_remainder("WEST12345698765432GB82") == 1);
+static_assert(mod97_remainder("WEST12345698765432", "GB82") == 1);
+static_assert(mod97_remainder("9", "7") == 97 % 97 && mod97_remainder("1", "00") == 3);
+static_assert(mod97_remainder(std::string_view(
+                  "111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111"
+                  "111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111"
+                  "111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111"
+                  "111111111111")) == 27);  // 300 ones, past one chunk
 
 // IBANs move the country code and check digits to the end before MOD 97-10;
 // a correct IBAN leaves the remainder 1. `iban` holds at least 4 bytes.
 constexpr bool iban_mod97_check(std::string_view iban) noexcept {
-    return mod97_remainder(iban.substr(0, 4), mod97_remainder(iban.substr(4))) == 1;
+    return mod97_remainder(iban.substr(4), iban.substr(0, 4)) == 1;
 }
 
 ValidationResult validate(std::string_view input) noexcept;
