@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "core/algorithms/luhn.hpp"
@@ -12,8 +13,32 @@ namespace {
 
 inline constexpr std::size_t COUNTRY_LENGTH = 2;
 inline constexpr unsigned LETTER_BASE = 10;  // A stands for 10, Z for 35
-// Twelve letters would expand to 24 digits.
-inline constexpr std::size_t EXPANDED_CAPACITY = 2 * LENGTH;
+
+// What one character adds to the Luhn sum of the expanded digits, read from
+// the right: a digit is one digit, a letter its two digits (units first, then
+// tens, one place further left). Indexed by whether the character's rightmost
+// digit stands at a doubled place. `digits` is 0 for any other byte.
+struct LuhnTerm {
+    std::array<std::uint8_t, 2> sum;  // [0]: rightmost digit plain, [1]: doubled
+    std::uint8_t digits;
+};
+
+constexpr std::array<LuhnTerm, 256> make_luhn_terms() noexcept {
+    std::array<LuhnTerm, 256> terms{};
+    const auto& doubled = algorithms::luhn::DOUBLED;
+    for (unsigned d = 0; d <= 9; ++d) {
+        terms['0' + d] = {{static_cast<std::uint8_t>(d), doubled[d]}, 1};
+    }
+    for (unsigned c = 'A'; c <= 'Z'; ++c) {
+        const unsigned v = c - 'A' + LETTER_BASE;
+        const unsigned tens = v / 10;
+        const unsigned units = v % 10;
+        terms[c] = {{static_cast<std::uint8_t>(units + doubled[tens]), static_cast<std::uint8_t>(doubled[units] + tens)},
+                    2};
+    }
+    return terms;
+}
+inline constexpr std::array<LuhnTerm, 256> LUHN_TERMS = make_luhn_terms();
 
 constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     if (s.size() != LENGTH) return ErrorCode::InvalidLength;
@@ -26,22 +51,19 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 
 }  // namespace
 
+// Luhn over the characters with letters expanded to two digits, summed
+// straight from the characters: no expanded copy is made.
 bool isin_luhn_valid(std::string_view isin) noexcept {
     if (isin.size() != LENGTH) return false;
-    std::array<char, EXPANDED_CAPACITY> digits;
-    std::size_t n = 0;
-    for (char c : isin) {
-        if (is_digit(c)) {
-            digits[n++] = c;
-        } else if (is_upper(c)) {
-            const unsigned v = static_cast<unsigned>(c - 'A') + LETTER_BASE;
-            digits[n++] = static_cast<char>('0' + v / 10);
-            digits[n++] = static_cast<char>('0' + v % 10);
-        } else {
-            return false;
-        }
+    unsigned sum = 0;
+    unsigned doubled_place = 0;  // the check digit's place is plain
+    for (std::size_t i = isin.size(); i-- > 0;) {
+        const LuhnTerm& term = LUHN_TERMS[static_cast<std::uint8_t>(isin[i])];
+        if (term.digits == 0) return false;
+        sum += term.sum[doubled_place];
+        doubled_place ^= term.digits & 1;
     }
-    return algorithms::luhn::checksum({digits.data(), n}) % 10 == 0;
+    return sum % 10 == 0;
 }
 
 ValidationResult validate(std::string_view input) noexcept {
