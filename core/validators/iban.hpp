@@ -49,15 +49,21 @@ static_assert(POWERS_OF_TEN[POWERS_PERIOD] == 1);
 
 }  // namespace detail
 
+struct Mod97 {
+    unsigned remainder;
+    bool all_alphanumeric;  // every byte was a digit or a letter A..Z
+};
+
 // ISO 7064 MOD 97-10 remainder of `head` followed by `tail`, read as one
 // long decimal number in which a letter A..Z stands for the two digits
-// 10..35; any other byte is skipped. Read from the right, each character adds
-// its value times the power of ten of its place, so the terms are independent
-// of each other instead of one long chain of multiply-and-reduce; no length
-// can overflow the sum.
-constexpr unsigned mod97_remainder(std::string_view head, std::string_view tail = {}) noexcept {
+// 10..35; any other byte is skipped, and noted. Read from the right, each
+// character adds its value times the power of ten of its place, so the terms
+// are independent of each other instead of one long chain of
+// multiply-and-reduce; no length can overflow the sum.
+constexpr Mod97 mod97(std::string_view head, std::string_view tail = {}) noexcept {
     std::uint64_t sum = 0;
     std::size_t place = 0;  // digits to the right, mod 96 between chunks
+    bool skipped = false;
     const auto add = [&](std::string_view text) {
         std::size_t i = text.size();
         while (i > 0) {
@@ -66,18 +72,24 @@ constexpr unsigned mod97_remainder(std::string_view head, std::string_view tail 
                 const detail::Mod97Digits d = detail::MOD97_DIGITS[static_cast<std::uint8_t>(text[i - 1])];
                 sum += std::uint64_t{d.value} * detail::POWERS_OF_TEN[place];
                 place += d.count;
+                skipped |= d.count == 0;
             }
             place %= detail::POWERS_PERIOD;
         }
     };
     add(tail);
     add(head);
-    return static_cast<unsigned>(sum % 97);
+    return {static_cast<unsigned>(sum % 97), !skipped};
+}
+
+constexpr unsigned mod97_remainder(std::string_view head, std::string_view tail = {}) noexcept {
+    return mod97(head, tail).remainder;
 }
 
 static_assert(mod97_remainder("3214282912345698765432161182") == 1);  // GB82 WEST... rearranged, letters expanded
 static_assert(mod97_remainder("WEST12345698765432", "GB82") == 1);
 static_assert(mod97_remainder("9", "7") == 97 % 97 && mod97_remainder("1", "00") == 3);
+static_assert(mod97("AB12").all_alphanumeric && !mod97("AB-12").all_alphanumeric && !mod97("1", "a").all_alphanumeric);
 static_assert(mod97_remainder(std::string_view(
                   "111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111"
                   "111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111"

@@ -15,9 +15,12 @@ inline constexpr std::size_t LOU_PREFIX_LENGTH = 4;
 // carry any alphanumerics there. Characters 5 to 18 are the entity's own.
 constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     if (s.size() != LENGTH) return ErrorCode::InvalidLength;
-    if (!all_upper_alnum(s)) return ErrorCode::InvalidCharset;
-    // The check digits already stand at the end, so nothing is rotated.
-    if (iban::mod97_remainder(s) != 1) return ErrorCode::InvalidChecksum;
+    // The character set and the check digits in one pass, the characters
+    // judged first. The check digits already stand at the end, so nothing is
+    // rotated.
+    const iban::Mod97 lei = iban::mod97(s);
+    if (!lei.all_alphanumeric) return ErrorCode::InvalidCharset;
+    if (lei.remainder != 1) return ErrorCode::InvalidChecksum;
     return std::nullopt;
 }
 
