@@ -14,19 +14,26 @@ namespace cobalis::validators::iban {
 namespace detail {
 
 // A byte read as decimal digits: a digit is itself (one digit), a letter
-// A..Z the two digits 10..35, any other byte nothing at all.
-struct Mod97Digits {
-    std::uint8_t value;
-    std::uint8_t count;
+// A..Z the two digits 10..35, any other byte nothing at all. Value and digit
+// count sit in separate tables, so each is one plain byte load.
+struct Mod97Tables {
+    std::array<std::uint8_t, 256> value{};
+    std::array<std::uint8_t, 256> count{};
 };
 
-constexpr std::array<Mod97Digits, 256> make_mod97_digits() noexcept {
-    std::array<Mod97Digits, 256> digits{};
-    for (std::size_t c = '0'; c <= '9'; ++c) digits[c] = {static_cast<std::uint8_t>(c - '0'), 1};
-    for (std::size_t c = 'A'; c <= 'Z'; ++c) digits[c] = {static_cast<std::uint8_t>(c - 'A' + 10), 2};
-    return digits;
+constexpr Mod97Tables make_mod97_tables() noexcept {
+    Mod97Tables t;
+    for (std::size_t c = '0'; c <= '9'; ++c) {
+        t.value[c] = static_cast<std::uint8_t>(c - '0');
+        t.count[c] = 1;
+    }
+    for (std::size_t c = 'A'; c <= 'Z'; ++c) {
+        t.value[c] = static_cast<std::uint8_t>(c - 'A' + 10);
+        t.count[c] = 2;
+    }
+    return t;
 }
-inline constexpr std::array<Mod97Digits, 256> MOD97_DIGITS = make_mod97_digits();
+inline constexpr Mod97Tables MOD97 = make_mod97_tables();
 
 // Characters are read in chunks; within a chunk the place only grows, and it
 // is brought back below 96 between chunks (10^96 = 1 mod 97, by Fermat).
@@ -69,10 +76,11 @@ constexpr Mod97 mod97(std::string_view head, std::string_view tail = {}) noexcep
         while (i > 0) {
             const std::size_t chunk_start = i > detail::CHUNK ? i - detail::CHUNK : 0;
             for (; i > chunk_start; --i) {
-                const detail::Mod97Digits d = detail::MOD97_DIGITS[static_cast<std::uint8_t>(text[i - 1])];
-                sum += std::uint64_t{d.value} * detail::POWERS_OF_TEN[place];
-                place += d.count;
-                skipped |= d.count == 0;
+                const auto byte = static_cast<std::uint8_t>(text[i - 1]);
+                const std::size_t count = detail::MOD97.count[byte];
+                sum += std::uint64_t{detail::MOD97.value[byte]} * detail::POWERS_OF_TEN[place];
+                place += count;
+                skipped |= count == 0;
             }
             place %= detail::POWERS_PERIOD;
         }

@@ -80,24 +80,26 @@ constexpr std::uint64_t fold_upper(std::uint64_t word) noexcept {
     return word - (lower >> 2);  // 0x80 >> 2 is the 0x20 between the cases
 }
 
-// Per byte value: what the normaliser stores, and whether it keeps the byte.
-struct NormalisedByte {
-    char byte;
-    std::uint8_t kept;
+// Per byte value: what the normaliser stores, and whether it keeps the byte
+// (separate tables, so each is one plain byte load).
+struct NormalisedBytes {
+    std::array<char, 256> byte{};
+    std::array<std::uint8_t, 256> kept{};
 };
 
 template <Fold fold>
-constexpr std::array<NormalisedByte, 256> make_normalised_bytes() noexcept {
-    std::array<NormalisedByte, 256> table{};
+constexpr NormalisedBytes make_normalised_bytes() noexcept {
+    NormalisedBytes table;
     for (std::size_t b = 0; b < 256; ++b) {
         const char c = static_cast<char>(b);
-        table[b] = {fold == Fold::Upper ? to_upper(c) : c, static_cast<std::uint8_t>(is_separator(c) ? 0 : 1)};
+        table.byte[b] = fold == Fold::Upper ? to_upper(c) : c;
+        table.kept[b] = is_separator(c) ? 0 : 1;
     }
     return table;
 }
 
 template <Fold fold>
-inline constexpr std::array<NormalisedByte, 256> NORMALISED_BYTES = make_normalised_bytes<fold>();
+inline constexpr NormalisedBytes NORMALISED_BYTES = make_normalised_bytes<fold>();
 
 static_assert(fold_upper(0x7A61'407B'605A'41E1) == 0x5A41'407B'605A'41E1);
 static_assert(has_separator(0x4141'4141'2E41'4141) && !has_separator(0x4141'4141'2F41'4142));
@@ -122,9 +124,9 @@ constexpr bool normalise(std::string_view input, InlineString& out) noexcept {
                 // Room for the whole word is assured, so every byte is written
                 // and only the kept ones advance the end.
                 for (std::size_t j = i; j < i + WORD; ++j) {
-                    const detail::NormalisedByte b = detail::NORMALISED_BYTES<fold>[static_cast<std::uint8_t>(input[j])];
-                    buffer[n] = b.byte;
-                    n += b.kept;
+                    const auto byte = static_cast<std::uint8_t>(input[j]);
+                    buffer[n] = detail::NORMALISED_BYTES<fold>.byte[byte];
+                    n += detail::NORMALISED_BYTES<fold>.kept[byte];
                 }
                 continue;
             }
