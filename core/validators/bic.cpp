@@ -29,8 +29,9 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 
 ValidationResult validate(std::string_view input) noexcept {
     InlineString s;
-    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
-    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure)) {
+        return ValidationResult::invalid(*error);
+    }
     const std::string_view text = s.view();
     BicDetails details{FixedCode<4>::from(text.substr(BANK_CODE_AT)), FixedCode<2>::from(text.substr(COUNTRY_AT)),
                        FixedCode<2>::from(text.substr(LOCATION_AT)), std::nullopt};
@@ -40,7 +41,7 @@ ValidationResult validate(std::string_view input) noexcept {
 
 bool is_valid(std::string_view input) noexcept {
     InlineString s;
-    return normalise<Fold::Upper>(input, s) && !first_failure(s.view());
+    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
 }
 
 }  // namespace cobalis::validators::bic

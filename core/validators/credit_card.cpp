@@ -90,15 +90,16 @@ CardBrand detect_brand(std::string_view digits) noexcept {
 
 ValidationResult validate(std::string_view input) noexcept {
     InlineString s;
-    if (!normalise<Fold::None>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidLength);
-    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    if (auto error = first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, s, first_failure)) {
+        return ValidationResult::invalid(*error);
+    }
     const CardBrand brand = detect_brand(s.view());
     return ValidationResult::valid(s, display_form(s.view(), brand), CreditCardDetails{brand});
 }
 
 bool is_valid(std::string_view input) noexcept {
     InlineString s;
-    return normalise<Fold::None>(input, s) && !first_failure(s.view());
+    return !first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, s, first_failure);
 }
 
 }  // namespace cobalis::validators::credit_card

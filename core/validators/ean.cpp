@@ -27,8 +27,9 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 
 ValidationResult validate(std::string_view input) noexcept {
     InlineString s;
-    if (!normalise<Fold::None>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidLength);
-    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    if (auto error = first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, s, first_failure)) {
+        return ValidationResult::invalid(*error);
+    }
     EanDetails details;
     if (s.size() == EAN13_LENGTH) {
         details.ean_type = EanType::Ean13;
@@ -41,7 +42,7 @@ ValidationResult validate(std::string_view input) noexcept {
 
 bool is_valid(std::string_view input) noexcept {
     InlineString s;
-    return normalise<Fold::None>(input, s) && !first_failure(s.view());
+    return !first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, s, first_failure);
 }
 
 }  // namespace cobalis::validators::ean

@@ -57,8 +57,9 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 
 ValidationResult validate(std::string_view input) noexcept {
     InlineString s;
-    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
-    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure)) {
+        return ValidationResult::invalid(*error);
+    }
     const std::string_view text = s.view();
     const IbanDetails details{FixedCode<2>::from(text.substr(0, 2)), FixedCode<2>::from(text.substr(2, 2)),
                               static_cast<std::uint8_t>(text.size() - 4)};
@@ -67,7 +68,7 @@ ValidationResult validate(std::string_view input) noexcept {
 
 bool is_valid(std::string_view input) noexcept {
     InlineString s;
-    return normalise<Fold::Upper>(input, s) && !first_failure(s.view());
+    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
 }
 
 }  // namespace cobalis::validators::iban

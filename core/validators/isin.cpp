@@ -68,14 +68,15 @@ bool isin_luhn_valid(std::string_view isin) noexcept {
 
 ValidationResult validate(std::string_view input) noexcept {
     InlineString s;
-    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
-    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure)) {
+        return ValidationResult::invalid(*error);
+    }
     return ValidationResult::valid(s, s, IsinDetails{FixedCode<2>::from(s.view())});
 }
 
 bool is_valid(std::string_view input) noexcept {
     InlineString s;
-    return normalise<Fold::Upper>(input, s) && !first_failure(s.view());
+    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
 }
 
 }  // namespace cobalis::validators::isin

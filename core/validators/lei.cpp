@@ -28,14 +28,15 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 
 ValidationResult validate(std::string_view input) noexcept {
     InlineString s;
-    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
-    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure)) {
+        return ValidationResult::invalid(*error);
+    }
     return ValidationResult::valid(s, s, LeiDetails{FixedCode<4>::from(s.view().substr(0, LOU_PREFIX_LENGTH))});
 }
 
 bool is_valid(std::string_view input) noexcept {
     InlineString s;
-    return normalise<Fold::Upper>(input, s) && !first_failure(s.view());
+    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
 }
 
 }  // namespace cobalis::validators::lei

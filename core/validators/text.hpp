@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 
@@ -143,6 +144,17 @@ constexpr bool normalise(std::string_view input, InlineString& out) noexcept {
     }
     out.commit(n);
     return true;
+}
+
+// Normalises `input` into `s` and runs a kind's checks on the normal form,
+// in their order: the code of the first that fails (`overflow` when the
+// normal form does not fit), or none when the text passes them all. Both
+// entry points of a kind go through here, so they cannot disagree.
+template <Fold fold, ErrorCode overflow, class Checks>
+constexpr std::optional<ErrorCode> first_failure_of(std::string_view input, InlineString& s,
+                                                    Checks first_failure) noexcept {
+    if (!normalise<fold>(input, s)) return overflow;
+    return first_failure(s.view());
 }
 
 // Copies `text` into a display form, writing `sep` before every character
