@@ -44,4 +44,8 @@ bool is_valid(std::string_view input) noexcept {
     return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
 }
 
+// Placeholder until the national rules land: the strict answer is the plain one.
+ValidationResult validate_strict(std::string_view input) noexcept { return validate(input); }
+bool is_valid_strict(std::string_view input) noexcept { return is_valid(input); }
+
 }  // namespace cobalis::validators::bic

@@ -113,4 +113,12 @@ constexpr bool iban_mod97_check(std::string_view iban) noexcept {
 ValidationResult validate(std::string_view input) noexcept;
 bool is_valid(std::string_view input) noexcept;
 
+// Strict validation: everything above, then the account number's national
+// layout from the IBAN registry (invalid_structure) and, where the country's
+// banking standard publishes one, its national check digits
+// (invalid_checksum). Valid only where `validate` is valid too, with the same
+// forms and details.
+ValidationResult validate_strict(std::string_view input) noexcept;
+bool is_valid_strict(std::string_view input) noexcept;
+
 }  // namespace cobalis::validators::iban

@@ -59,15 +59,29 @@ constexpr std::array KINDS{
     algorithm<algorithms::damm::validate_str>("damm"),
 };
 
+// The kinds with national rules, validated strictly.
+constexpr std::array STRICT_KINDS{
+    identifier<v::iban::is_valid_strict, v::iban::validate_strict>("iban"),
+    identifier<v::bic::is_valid_strict, v::bic::validate_strict>("bic"),
+    identifier<v::isin::is_valid_strict, v::isin::validate_strict>("isin"),
+    identifier<v::vat::is_valid_strict, v::vat::validate_strict>("vat"),
+};
+
+template <std::size_t N>
+const Kind* named(const std::array<Kind, N>& table, std::string_view name) noexcept {
+    for (const Kind& kind : table) {
+        if (kind.name == name) return &kind;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::span<const Kind> kinds() noexcept { return KINDS; }
 
-const Kind* find_kind(std::string_view name) noexcept {
-    for (const Kind& kind : KINDS) {
-        if (kind.name == name) return &kind;
-    }
-    return nullptr;
+const Kind* find_kind(std::string_view name, bool strict) noexcept {
+    const Kind* strict_kind = strict ? named(STRICT_KINDS, name) : nullptr;
+    return strict_kind != nullptr ? strict_kind : named(KINDS, name);
 }
 
 }  // namespace cobalis::batch

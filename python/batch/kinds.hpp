@@ -25,7 +25,8 @@ struct Kind {
 // Every kind, identifiers first, in a fixed order.
 std::span<const Kind> kinds() noexcept;
 
-// The kind of that name, or null.
-const Kind* find_kind(std::string_view name) noexcept;
+// The kind of that name, or null; with `strict`, its strict validation (the
+// same as the plain one for a kind with no national rules).
+const Kind* find_kind(std::string_view name, bool strict = false) noexcept;
 
 }  // namespace cobalis::batch

@@ -515,7 +515,7 @@ std::string kind_list(Operation op) {
     return out;
 }
 
-const Kind* kind_of(PyObject* name, Operation op) noexcept {
+const Kind* kind_of(PyObject* name, Operation op, bool strict) noexcept {
     if (!PyUnicode_Check(name)) {
         PyObject* type_name = PyType_GetQualName(Py_TYPE(name));
         if (type_name == nullptr) return nullptr;
@@ -526,7 +526,7 @@ const Kind* kind_of(PyObject* name, Operation op) noexcept {
     Py_ssize_t size = 0;
     const char* text = PyUnicode_AsUTF8AndSize(name, &size);
     if (text == nullptr) return nullptr;
-    const Kind* kind = find_kind({text, static_cast<std::size_t>(size)});
+    const Kind* kind = find_kind({text, static_cast<std::size_t>(size)}, strict);
     if (kind != nullptr && (op == Operation::is_valid || kind->validate != nullptr)) return kind;
     try {
         const std::string expected = kind_list(op);
@@ -544,14 +544,15 @@ const Kind* kind_of(PyObject* name, Operation op) noexcept {
 }
 
 PyObject* run(Operation op, PyObject* args, PyObject* kwargs) noexcept {
-    static const char* keywords[] = {"kind", "values", nullptr};
+    static const char* keywords[] = {"kind", "values", "strict", nullptr};
     PyObject* kind_name = nullptr;
     PyObject* values = nullptr;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, op == Operation::is_valid ? "OO:is_valid" : "OO:validate",
-                                     const_cast<char**>(keywords), &kind_name, &values)) {
+    int strict = 0;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, op == Operation::is_valid ? "OO|$p:is_valid" : "OO|$p:validate",
+                                     const_cast<char**>(keywords), &kind_name, &values, &strict)) {
         return nullptr;
     }
-    const Kind* kind = kind_of(kind_name, op);
+    const Kind* kind = kind_of(kind_name, op, strict != 0);
     if (kind == nullptr) return nullptr;
     IsValidSink is_valid_sink(*kind);
     ValidateSink validate_sink(*kind);
@@ -577,11 +578,11 @@ PyObject* outstanding_entry(PyObject*, PyObject*) noexcept { return PyLong_FromL
 
 PyMethodDef methods[] = {
     {"is_valid", as_cfunction(is_valid_entry), METH_VARARGS | METH_KEYWORDS,
-     "is_valid(kind, values)\n--\n\n"
-     "Checks every value of a column with the is_valid function of `kind`."},
+     "is_valid(kind, values, *, strict=False)\n--\n\n"
+     "Checks every value of a column with the is_valid function of `kind` (strict: of cobalis.strict)."},
     {"validate", as_cfunction(validate_entry), METH_VARARGS | METH_KEYWORDS,
-     "validate(kind, values)\n--\n\n"
-     "Validates every value of a column with the validate function of `kind`."},
+     "validate(kind, values, *, strict=False)\n--\n\n"
+     "Validates every value of a column with the validate function of `kind` (strict: of cobalis.strict)."},
     {"_outstanding", outstanding_entry, METH_NOARGS,
      "_outstanding()\n--\n\n"
      "How many answer columns and exports of them are still alive (for leak checks)."},

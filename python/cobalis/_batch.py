@@ -33,6 +33,10 @@ Kinds: every identifier kind ("iban", "bic", "credit_card", "isbn", "issn",
 "isin", "lei", "ean", "vat", "email") for both functions, and the check-digit
 algorithms "luhn", "verhoeff" and "damm" for ``is_valid``.
 
+``strict=True`` answers with the functions of ``cobalis.strict`` instead
+(national rules of IBAN, BIC, ISIN and VAT numbers; the same answers for the
+other kinds).
+
 Errors: an unknown kind raises ``ValueError`` listing the kinds; a column of
 another Arrow type raises ``TypeError`` naming the type; an error inside an
 Arrow producer's stream is raised with the producer's message.
@@ -77,12 +81,14 @@ class BatchRow(TypedDict):
 
 
 @overload
-def is_valid(kind: str, values: ArrowColumn) -> BatchResult: ...
+def is_valid(kind: str, values: ArrowColumn, *, strict: bool = False) -> BatchResult: ...
 @overload
-def is_valid(kind: str, values: Iterable[str | None]) -> list[bool | None]: ...
+def is_valid(kind: str, values: Iterable[str | None], *, strict: bool = False) -> list[bool | None]: ...
 
 
-def is_valid(kind: str, values: ArrowColumn | Iterable[str | None]) -> BatchResult | list[bool | None]:
+def is_valid(
+    kind: str, values: ArrowColumn | Iterable[str | None], *, strict: bool = False
+) -> BatchResult | list[bool | None]:
     """Whether each value is a valid identifier of ``kind``.
 
     An Arrow column of strings gives a ``BatchResult`` holding a bool column
@@ -93,16 +99,18 @@ def is_valid(kind: str, values: ArrowColumn | Iterable[str | None]) -> BatchResu
     >>> pa.array(is_valid("iban", pa.array(["GB82 WEST 1234 5698 7654 32", "bad", None]))).to_pylist()
     [True, False, None]
     """
-    return _cobalis_batch.is_valid(kind, values)
+    return _cobalis_batch.is_valid(kind, values, strict=strict)
 
 
 @overload
-def validate(kind: str, values: ArrowColumn) -> BatchResult: ...
+def validate(kind: str, values: ArrowColumn, *, strict: bool = False) -> BatchResult: ...
 @overload
-def validate(kind: str, values: Iterable[str | None]) -> list[BatchRow | None]: ...
+def validate(kind: str, values: Iterable[str | None], *, strict: bool = False) -> list[BatchRow | None]: ...
 
 
-def validate(kind: str, values: ArrowColumn | Iterable[str | None]) -> BatchResult | list[BatchRow | None]:
+def validate(
+    kind: str, values: ArrowColumn | Iterable[str | None], *, strict: bool = False
+) -> BatchResult | list[BatchRow | None]:
     """The validation result of each value as an identifier of ``kind``.
 
     An Arrow column of strings gives a ``BatchResult`` holding a struct column
@@ -113,4 +121,4 @@ def validate(kind: str, values: ArrowColumn | Iterable[str | None]) -> BatchResu
     >>> validate("iban", ["GB82 WEST 1234 5698 7654 32", None])[0]["compact"]
     'GB82WEST12345698765432'
     """
-    return _cobalis_batch.validate(kind, values)
+    return _cobalis_batch.validate(kind, values, strict=strict)

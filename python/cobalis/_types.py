@@ -27,6 +27,7 @@ __all__ = [
     "LeiError",
     "EanError",
     "VatError",
+    "StrictVatError",
     "EmailError",
     "ValidationResult",
     "IbanResult",
@@ -38,6 +39,7 @@ __all__ = [
     "LeiResult",
     "EanResult",
     "VatResult",
+    "StrictVatResult",
     "EmailResult",
     "CountryRecord",
     "CurrencyRecord",
@@ -79,6 +81,18 @@ LeiError = Literal["invalid_charset", "invalid_length", "invalid_checksum"]
 EanError = Literal["invalid_length", "invalid_charset", "invalid_checksum"]
 VatError = Literal["invalid_charset", "invalid_length", "invalid_country", "invalid_structure", "unsupported_country"]
 EmailError = Literal["invalid_length", "invalid_structure", "invalid_charset"]
+# Strict validation checks a VAT number's national check digit too. (Its other
+# kinds give codes their plain results already name: a BBAN layout is
+# "invalid_structure", a national IBAN check "invalid_checksum", an unknown BIC
+# or ISIN country "invalid_country".)
+StrictVatError = Literal[
+    "invalid_charset",
+    "invalid_length",
+    "invalid_country",
+    "invalid_structure",
+    "unsupported_country",
+    "invalid_checksum",
+]
 
 _K = TypeVar("_K", bound=str)
 _E = TypeVar("_E", bound=str)
@@ -135,6 +149,10 @@ class EanResult(ValidationResult[Literal["ean"], EanError]):
 
 
 class VatResult(ValidationResult[Literal["vat"], VatError]):
+    country: NotRequired[str]  # "GR" for an "EL" number
+
+
+class StrictVatResult(ValidationResult[Literal["vat"], StrictVatError]):
     country: NotRequired[str]  # "GR" for an "EL" number
 
 

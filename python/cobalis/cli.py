@@ -1,7 +1,7 @@
 """The ``cobalis`` command line.
 
-    cobalis validate KIND VALUE...        one JSON result per value
-    cobalis check KIND FILE.csv --column NAME [--output OUT.csv]
+    cobalis validate [--strict] KIND VALUE...        one JSON result per value
+    cobalis check [--strict] KIND FILE.csv --column NAME [--output OUT.csv]
     cobalis lookup currency|vat-rate|country CODE
 
 Exit status: 0 when every value checked is valid (or the record was found),
@@ -22,6 +22,7 @@ from contextlib import contextmanager
 from typing import BinaryIO, TextIO, cast
 
 import cobalis
+import cobalis.strict
 
 KINDS = ("iban", "bic", "credit_card", "isbn", "issn", "isin", "lei", "ean", "vat", "email")
 # Columns that `check` appends to every row, in this order.
@@ -54,8 +55,8 @@ def parse_kind(text: str) -> str:
     return kind
 
 
-def validator(kind: str) -> Validator:
-    function = getattr(cobalis, "validate_" + kind, None)
+def validator(kind: str, strict: bool = False) -> Validator:
+    function = getattr(cobalis.strict if strict else cobalis, "validate_" + kind, None)
     if function is None:
         raise UsageError(f"this build of cobalis has no validator for {kind!r}")
     return cast(Validator, function)
@@ -120,7 +121,7 @@ def stdin_values() -> Iterator[str]:
 
 
 def run_validate(args: argparse.Namespace) -> int:
-    validate = validator(args.kind)
+    validate = validator(args.kind, args.strict)
     values: Iterable[str] = args.values
     if args.values == ["-"]:
         values = stdin_values()
@@ -218,7 +219,7 @@ def check_rows(
 
 
 def run_check(args: argparse.Namespace) -> int:
-    validate = validator(args.kind)
+    validate = validator(args.kind, args.strict)
     try:
         stream = open(args.file, "rb")
     except OSError as error:
@@ -317,12 +318,18 @@ def run_lookup(args: argparse.Namespace) -> int:
 
 KIND_HELP = "one of: " + ", ".join(KINDS)
 
+STRICT_HELP = (
+    "also check the national rules (IBAN account layout and national check digits, VAT national "
+    "check digits, BIC and ISIN country codes), as cobalis.strict does"
+)
+
 MAIN_EPILOG = """\
 examples:
   cobalis validate iban "GB82 WEST 1234 5698 7654 32"
   cobalis validate isbn 0-306-40615-2 978-0-306-40615-7
   cut -d, -f3 payments.csv | cobalis validate iban -
   cobalis check vat suppliers.csv --column vat_number --output checked.csv
+  cobalis validate --strict vat "DE 136 695 976"
   cobalis lookup currency EUR
 
 exit status: 0 all valid (or record found), 1 some invalid (or no record), 2 usage error"""
@@ -380,6 +387,7 @@ def build_parser() -> argparse.ArgumentParser:
         epilog=VALIDATE_EPILOG,
         formatter_class=formatter,
     )
+    validate.add_argument("--strict", action="store_true", help=STRICT_HELP)
     validate.add_argument("kind", metavar="KIND", type=parse_kind, help=KIND_HELP)
     validate.add_argument(
         "values", metavar="VALUE", nargs="+", help="a value to validate, or - alone to read one value per line from standard input"
@@ -393,6 +401,7 @@ def build_parser() -> argparse.ArgumentParser:
         epilog=CHECK_EPILOG,
         formatter_class=formatter,
     )
+    check.add_argument("--strict", action="store_true", help=STRICT_HELP)
     check.add_argument("kind", metavar="KIND", type=parse_kind, help=KIND_HELP)
     check.add_argument("file", metavar="FILE.csv", help="the CSV file to read; its first row is the header")
     check.add_argument("--column", "-c", metavar="NAME", required=True, help="the header of the column to validate")

@@ -13,4 +13,7 @@ bool is_valid(std::string_view national) noexcept {
     return n == 8 && is_upper(national[1]);
 }
 
+// Placeholder until the national check lands.
+bool has_valid_check(std::string_view) noexcept { return true; }
+
 }  // namespace cobalis::validators::vat::ie

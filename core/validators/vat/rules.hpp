@@ -41,34 +41,121 @@ constexpr unsigned weighted_sum(std::string_view digits, const std::array<unsign
     return sum;
 }
 
-// One rule per country; GR serves the prefix EL as well.
-namespace at { bool is_valid(std::string_view national) noexcept; }
-namespace be { bool is_valid(std::string_view national) noexcept; }
-namespace bg { bool is_valid(std::string_view national) noexcept; }
-namespace cy { bool is_valid(std::string_view national) noexcept; }
-namespace cz { bool is_valid(std::string_view national) noexcept; }
-namespace de { bool is_valid(std::string_view national) noexcept; }
-namespace dk { bool is_valid(std::string_view national) noexcept; }
-namespace ee { bool is_valid(std::string_view national) noexcept; }
-namespace es { bool is_valid(std::string_view national) noexcept; }
-namespace fi { bool is_valid(std::string_view national) noexcept; }
-namespace fr { bool is_valid(std::string_view national) noexcept; }
-namespace gb { bool is_valid(std::string_view national) noexcept; }
-namespace gr { bool is_valid(std::string_view national) noexcept; }
-namespace hr { bool is_valid(std::string_view national) noexcept; }
-namespace hu { bool is_valid(std::string_view national) noexcept; }
-namespace ie { bool is_valid(std::string_view national) noexcept; }
-namespace it { bool is_valid(std::string_view national) noexcept; }
-namespace lt { bool is_valid(std::string_view national) noexcept; }
-namespace lu { bool is_valid(std::string_view national) noexcept; }
-namespace lv { bool is_valid(std::string_view national) noexcept; }
-namespace mt { bool is_valid(std::string_view national) noexcept; }
-namespace nl { bool is_valid(std::string_view national) noexcept; }
-namespace pl { bool is_valid(std::string_view national) noexcept; }
-namespace pt { bool is_valid(std::string_view national) noexcept; }
-namespace ro { bool is_valid(std::string_view national) noexcept; }
-namespace se { bool is_valid(std::string_view national) noexcept; }
-namespace si { bool is_valid(std::string_view national) noexcept; }
-namespace sk { bool is_valid(std::string_view national) noexcept; }
+// One module per country; GR serves the prefix EL as well. `is_valid` is the
+// country's shape (and, for some, its check); `has_valid_check` is the
+// national check digit or letter its tax authority publishes, asked only of a
+// national part that `is_valid` accepted, for strict validation.
+namespace at {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace be {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace bg {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace cy {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace cz {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace de {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace dk {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace ee {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace es {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace fi {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace fr {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace gb {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace gr {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace hr {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace hu {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace ie {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace it {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace lt {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace lu {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace lv {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace mt {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace nl {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace pl {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace pt {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace ro {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace se {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace si {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
+namespace sk {
+bool is_valid(std::string_view national) noexcept;
+bool has_valid_check(std::string_view national) noexcept;
+}
 
 }  // namespace cobalis::validators::vat

@@ -15,34 +15,71 @@ namespace {
 inline constexpr std::size_t MIN_STORED = 4;
 inline constexpr std::size_t PREFIX_LENGTH = 2;
 
-using Rule = bool (*)(std::string_view) noexcept;
+using Check = bool (*)(std::string_view) noexcept;
 
-// The rule for a prefix, or nullptr when there is none: a switch on the
-// first letter, then on the second.
-constexpr Rule rule_for(char first, char second) noexcept {
-    const auto pick = [second](std::initializer_list<std::pair<char, Rule>> rules) -> Rule {
-        for (const auto& [letter, rule] : rules) {
-            if (letter == second) return rule;
+// A country's two rules over the national part: its shape, and the national
+// check digit that strict validation asks for besides.
+struct Rules {
+    Check shape = nullptr;
+    Check check = nullptr;
+};
+
+// Each country's pair; GR serves EL as well.
+constexpr Rules AT{at::is_valid, at::has_valid_check};
+constexpr Rules BE{be::is_valid, be::has_valid_check};
+constexpr Rules BG{bg::is_valid, bg::has_valid_check};
+constexpr Rules CY{cy::is_valid, cy::has_valid_check};
+constexpr Rules CZ{cz::is_valid, cz::has_valid_check};
+constexpr Rules DE{de::is_valid, de::has_valid_check};
+constexpr Rules DK{dk::is_valid, dk::has_valid_check};
+constexpr Rules EE{ee::is_valid, ee::has_valid_check};
+constexpr Rules ES{es::is_valid, es::has_valid_check};
+constexpr Rules FI{fi::is_valid, fi::has_valid_check};
+constexpr Rules FR{fr::is_valid, fr::has_valid_check};
+constexpr Rules GB{gb::is_valid, gb::has_valid_check};
+constexpr Rules GR{gr::is_valid, gr::has_valid_check};
+constexpr Rules HR{hr::is_valid, hr::has_valid_check};
+constexpr Rules HU{hu::is_valid, hu::has_valid_check};
+constexpr Rules IE{ie::is_valid, ie::has_valid_check};
+constexpr Rules IT{it::is_valid, it::has_valid_check};
+constexpr Rules LT{lt::is_valid, lt::has_valid_check};
+constexpr Rules LU{lu::is_valid, lu::has_valid_check};
+constexpr Rules LV{lv::is_valid, lv::has_valid_check};
+constexpr Rules MT{mt::is_valid, mt::has_valid_check};
+constexpr Rules NL{nl::is_valid, nl::has_valid_check};
+constexpr Rules PL{pl::is_valid, pl::has_valid_check};
+constexpr Rules PT{pt::is_valid, pt::has_valid_check};
+constexpr Rules RO{ro::is_valid, ro::has_valid_check};
+constexpr Rules SE{se::is_valid, se::has_valid_check};
+constexpr Rules SI{si::is_valid, si::has_valid_check};
+constexpr Rules SK{sk::is_valid, sk::has_valid_check};
+
+// The rules for a prefix, or none (both null): a switch on the first letter,
+// then on the second.
+constexpr Rules rules_for(char first, char second) noexcept {
+    const auto pick = [second](std::initializer_list<std::pair<char, Rules>> rules) -> Rules {
+        for (const auto& [letter, country] : rules) {
+            if (letter == second) return country;
         }
-        return nullptr;
+        return {};
     };
     switch (first) {
-        case 'A': return pick({{'T', at::is_valid}});
-        case 'B': return pick({{'E', be::is_valid}, {'G', bg::is_valid}});
-        case 'C': return pick({{'Y', cy::is_valid}, {'Z', cz::is_valid}});
-        case 'D': return pick({{'E', de::is_valid}, {'K', dk::is_valid}});
-        case 'E': return pick({{'E', ee::is_valid}, {'L', gr::is_valid}, {'S', es::is_valid}});
-        case 'F': return pick({{'I', fi::is_valid}, {'R', fr::is_valid}});
-        case 'G': return pick({{'B', gb::is_valid}, {'R', gr::is_valid}});
-        case 'H': return pick({{'R', hr::is_valid}, {'U', hu::is_valid}});
-        case 'I': return pick({{'E', ie::is_valid}, {'T', it::is_valid}});
-        case 'L': return pick({{'T', lt::is_valid}, {'U', lu::is_valid}, {'V', lv::is_valid}});
-        case 'M': return pick({{'T', mt::is_valid}});
-        case 'N': return pick({{'L', nl::is_valid}});
-        case 'P': return pick({{'L', pl::is_valid}, {'T', pt::is_valid}});
-        case 'R': return pick({{'O', ro::is_valid}});
-        case 'S': return pick({{'E', se::is_valid}, {'I', si::is_valid}, {'K', sk::is_valid}});
-        default: return nullptr;
+        case 'A': return pick({{'T', AT}});
+        case 'B': return pick({{'E', BE}, {'G', BG}});
+        case 'C': return pick({{'Y', CY}, {'Z', CZ}});
+        case 'D': return pick({{'E', DE}, {'K', DK}});
+        case 'E': return pick({{'E', EE}, {'L', GR}, {'S', ES}});
+        case 'F': return pick({{'I', FI}, {'R', FR}});
+        case 'G': return pick({{'B', GB}, {'R', GR}});
+        case 'H': return pick({{'R', HR}, {'U', HU}});
+        case 'I': return pick({{'E', IE}, {'T', IT}});
+        case 'L': return pick({{'T', LT}, {'U', LU}, {'V', LV}});
+        case 'M': return pick({{'T', MT}});
+        case 'N': return pick({{'L', NL}});
+        case 'P': return pick({{'L', PL}, {'T', PT}});
+        case 'R': return pick({{'O', RO}});
+        case 'S': return pick({{'E', SE}, {'I', SI}, {'K', SK}});
+        default: return {};
     }
 }
 
@@ -51,7 +88,7 @@ constexpr bool is_greek_alias(char first, char second) noexcept { return first =
 // A known country is a prefix with a rule of its own: every rule but the
 // Greek alias.
 constexpr bool has_own_rule(char first, char second) noexcept {
-    return !is_greek_alias(first, second) && rule_for(first, second) != nullptr;
+    return !is_greek_alias(first, second) && rules_for(first, second).shape != nullptr;
 }
 
 constexpr std::size_t KNOWN_COUNTRY_COUNT = 28;
@@ -71,33 +108,52 @@ constexpr std::optional<ErrorCode> prefix_failure(std::string_view s) noexcept {
     return std::nullopt;
 }
 
-// The country's rule applied to the national part; false when there is no rule.
-bool passes_country_rule(std::string_view s) noexcept {
-    const Rule rule = rule_for(s[0], s[1]);
-    return rule != nullptr && rule(s.substr(PREFIX_LENGTH));
+// How far a normalised text with a valid prefix gets through its country's
+// rules: no rule or a failed shape, a failed national check, or both passed.
+enum class Verdict { BadShape, BadCheck, Passed };
+
+template <bool strict>
+Verdict country_verdict(std::string_view s) noexcept {
+    const Rules rules = rules_for(s[0], s[1]);
+    const std::string_view national = s.substr(PREFIX_LENGTH);
+    if (rules.shape == nullptr || !rules.shape(national)) return Verdict::BadShape;
+    if (strict && !rules.check(national)) return Verdict::BadCheck;
+    return Verdict::Passed;
+}
+
+template <bool strict>
+ValidationResult validate_with(std::string_view input) noexcept {
+    InlineString s;
+    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
+    const std::string_view text = s.view();
+    if (auto error = prefix_failure(text)) return ValidationResult::invalid(*error);
+    const auto country = is_greek_alias(text[0], text[1]) ? FixedCode<2>::from("GR") : FixedCode<2>::from(text);
+    switch (country_verdict<strict>(text)) {
+        case Verdict::BadShape:
+            return ValidationResult::invalid(is_known_country(country.bytes[0], country.bytes[1])
+                                                 ? ErrorCode::InvalidStructure
+                                                 : ErrorCode::UnsupportedCountry);
+        case Verdict::BadCheck: return ValidationResult::invalid(ErrorCode::InvalidChecksum);
+        case Verdict::Passed: break;
+    }
+    return ValidationResult::valid(s, s, VatDetails{country});
+}
+
+template <bool strict>
+bool is_valid_with(std::string_view input) noexcept {
+    InlineString s;
+    return normalise<Fold::Upper>(input, s) && !prefix_failure(s.view()) &&
+           country_verdict<strict>(s.view()) == Verdict::Passed;
 }
 
 }  // namespace
 
 bool is_known_country(char first, char second) noexcept { return has_own_rule(first, second); }
 
-ValidationResult validate(std::string_view input) noexcept {
-    InlineString s;
-    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
-    const std::string_view text = s.view();
-    if (auto error = prefix_failure(text)) return ValidationResult::invalid(*error);
-    const auto country = is_greek_alias(text[0], text[1]) ? FixedCode<2>::from("GR") : FixedCode<2>::from(text);
-    if (!passes_country_rule(text)) {
-        return ValidationResult::invalid(is_known_country(country.bytes[0], country.bytes[1])
-                                             ? ErrorCode::InvalidStructure
-                                             : ErrorCode::UnsupportedCountry);
-    }
-    return ValidationResult::valid(s, s, VatDetails{country});
-}
+ValidationResult validate(std::string_view input) noexcept { return validate_with<false>(input); }
+bool is_valid(std::string_view input) noexcept { return is_valid_with<false>(input); }
 
-bool is_valid(std::string_view input) noexcept {
-    InlineString s;
-    return normalise<Fold::Upper>(input, s) && !prefix_failure(s.view()) && passes_country_rule(s.view());
-}
+ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<true>(input); }
+bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<true>(input); }
 
 }  // namespace cobalis::validators::vat

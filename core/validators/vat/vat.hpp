@@ -15,4 +15,10 @@ bool is_known_country(char first, char second) noexcept;
 ValidationResult validate(std::string_view input) noexcept;
 bool is_valid(std::string_view input) noexcept;
 
+// Strict validation: everything above, then the national check digit of the
+// country (invalid_checksum when it does not match). Valid only where
+// `validate` is valid too, with the same forms and details.
+ValidationResult validate_strict(std::string_view input) noexcept;
+bool is_valid_strict(std::string_view input) noexcept;
+
 }  // namespace cobalis::validators::vat

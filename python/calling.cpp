@@ -1,0 +1,127 @@
+#include "python/calling.hpp"
+
+#include <exception>
+
+namespace cobalis::python {
+namespace {
+
+// Binds the single parameter from METH_FASTCALL | METH_KEYWORDS arguments.
+// Answers the bound object (borrowed), or nullptr with a TypeError set.
+PyObject* bind(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    if (nargs > 1) {
+        return PyErr_Format(PyExc_TypeError, "%s() takes 1 positional arguments but %zd were given", f.name, nargs);
+    }
+    PyObject* bound = nargs == 1 ? args[0] : nullptr;
+    if (kwnames != nullptr) {
+        const Py_ssize_t count = PyTuple_Size(kwnames);
+        for (Py_ssize_t i = 0; i < count; ++i) {
+            PyObject* keyword = PyTuple_GetItem(kwnames, i);
+            if (PyUnicode_CompareWithASCIIString(keyword, f.parameter) != 0) {
+                return PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", f.name,
+                                    keyword);
+            }
+            if (bound != nullptr) {
+                return PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", f.name,
+                                    f.parameter);
+            }
+            bound = args[nargs + i];
+        }
+    }
+    if (bound == nullptr) {
+        return PyErr_Format(PyExc_TypeError, "%s() missing 1 required positional argument: '%s'", f.name,
+                            f.parameter);
+    }
+    return bound;
+}
+
+// The UTF-8 bytes of a `str` (or subclass). The interpreter's own encoding
+// error (a lone surrogate) passes unchanged; anything else is a TypeError
+// naming the parameter and the argument's type.
+bool utf8_of(const Function& f, PyObject* object, std::string_view& text) noexcept {
+    if (!PyUnicode_Check(object)) {
+        PyObject* type_name = PyType_GetQualName(Py_TYPE(object));
+        if (type_name == nullptr) {
+            PyErr_Clear();
+            PyErr_Format(PyExc_TypeError,
+                         "argument '%s': '<failed to extract type name>' object cannot be converted to 'PyString'",
+                         f.parameter);
+            return false;
+        }
+        PyErr_Format(PyExc_TypeError, "argument '%s': '%U' object cannot be converted to 'PyString'", f.parameter,
+                     type_name);
+        Py_DECREF(type_name);
+        return false;
+    }
+    Py_ssize_t size = 0;
+    const char* bytes = PyUnicode_AsUTF8AndSize(object, &size);
+    if (bytes == nullptr) {
+        if (!PyErr_Occurred()) PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
+        return false;
+    }
+    text = std::string_view(bytes, static_cast<std::size_t>(size));
+    return true;
+}
+
+bool add_function(PyObject* module, PyObject* module_name, PyMethodDef& def) noexcept {
+    PyObject* function = PyCFunction_NewEx(&def, module, module_name);
+    if (function == nullptr) return false;
+    PyObject* name = PyObject_GetAttrString(function, "__name__");
+    PyObject* all = name == nullptr ? nullptr : PyObject_GetAttrString(module, "__all__");
+    if (name != nullptr && all == nullptr && PyErr_ExceptionMatches(PyExc_AttributeError)) {
+        PyErr_Clear();
+        all = PyList_New(0);
+        if (all != nullptr && PyObject_SetAttrString(module, "__all__", all) != 0) Py_CLEAR(all);
+    }
+    bool ok = all != nullptr;
+    if (ok && !PyList_Check(all)) {
+        PyErr_Format(PyExc_TypeError, "%U.__all__ must be a list", module_name);
+        ok = false;
+    }
+    ok = ok && PyList_Append(all, name) == 0 && PyObject_SetAttr(module, name, function) == 0;
+    Py_XDECREF(all);
+    Py_XDECREF(name);
+    Py_DECREF(function);
+    return ok;
+}
+
+}  // namespace
+
+PyObject* call(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    PyObject* argument = bind(f, args, nargs, kwnames);
+    if (argument == nullptr) return nullptr;
+    std::string_view text;
+    if (!utf8_of(f, argument, text)) return nullptr;
+    PyObject* answer = nullptr;
+    try {
+        answer = f.body(argument, text);
+    } catch (const std::exception& e) {
+        return raise_internal_fault(e.what());
+    } catch (...) {
+        return raise_internal_fault("unknown C++ exception");
+    }
+    if (answer == nullptr && !PyErr_Occurred()) return raise_internal_fault("a body failed without an exception");
+    return answer;
+}
+
+PyObject* create_module_once(PyModuleDef& def, std::span<PyMethodDef> methods, PyObject*& cell) noexcept {
+    if (cell != nullptr) {
+        PyErr_Format(PyExc_ImportError, "%s: the module may only be initialized once per interpreter process",
+                     def.m_name);
+        return nullptr;
+    }
+    if (!init_strings() || !init_result_templates()) return nullptr;
+    PyObject* module = PyModule_Create2(&def, PYTHON_ABI_VERSION);
+    if (module == nullptr) return nullptr;
+    PyObject* module_name = PyModule_GetNameObject(module);
+    bool ok = module_name != nullptr;
+    for (std::size_t i = 0; ok && i < methods.size(); ++i) ok = add_function(module, module_name, methods[i]);
+    Py_XDECREF(module_name);
+    if (!ok) {
+        Py_DECREF(module);
+        return nullptr;
+    }
+    cell = Py_NewRef(module);
+    return module;
+}
+
+}  // namespace cobalis::python

@@ -1,0 +1,106 @@
+// The calling convention every function of our extension modules shares.
+//
+// Every function takes one `str` (by position or by its keyword), hands the
+// text's UTF-8 bytes to a body and returns what the body made. Argument errors
+// are TypeErrors whose texts are part of the interface; a C++ exception never
+// crosses into the interpreter. A module is a table of `Function`s.
+#pragma once
+
+#include <Python.h>
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <utility>
+
+#include "python/convert.hpp"
+
+namespace cobalis::python {
+
+// A body gets the argument (a `str`) and a view of its UTF-8 bytes (which may
+// hold NULs), and returns a new reference, or nullptr with an exception set.
+using Body = PyObject* (*)(PyObject* argument, std::string_view text) noexcept;
+
+struct Function {
+    const char* name;
+    const char* parameter;
+    Body body;
+};
+
+template <auto validate, Kind kind>
+PyObject* validate_body(PyObject* argument, std::string_view text) noexcept {
+    // An exact `str` may stand in for a result text with the same bytes.
+    PyObject* reusable = PyUnicode_CheckExact(argument) ? argument : nullptr;
+    return result_to_pydict(validate(text), kind, Source{reusable, text});
+}
+
+template <auto predicate>
+PyObject* bool_body(PyObject*, std::string_view text) noexcept {
+    return Py_NewRef(predicate(text) ? Py_True : Py_False);
+}
+
+// Binds the argument, takes its UTF-8 bytes and runs the body of `f`.
+PyObject* call(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept;
+
+// The PyMethodDef entries of a table of functions, in table order: one entry
+// point per function, with "name(parameter)\n--\n\n" as its doc, which
+// CPython reads as the text signature (leaving __doc__ None).
+template <const auto& FUNCTIONS>
+class MethodTable {
+public:
+    static constexpr std::size_t SIZE = FUNCTIONS.size();
+
+    MethodTable() noexcept : methods_(make_methods(std::make_index_sequence<SIZE>{})) {}
+    std::span<PyMethodDef> methods() noexcept { return methods_; }
+
+private:
+    static constexpr std::size_t DOC_CAPACITY = 64;
+    using Doc = std::array<char, DOC_CAPACITY>;
+
+    static constexpr Doc make_doc(const Function& f) {
+        Doc doc{};
+        std::size_t n = 0;
+        const auto append = [&](std::string_view s) {
+            for (char c : s) doc[n++] = c;
+        };
+        append(f.name);
+        append("(");
+        append(f.parameter);
+        append(")\n--\n\n");
+        return doc;
+    }
+
+    template <std::size_t... I>
+    static constexpr std::array<Doc, SIZE> make_docs(std::index_sequence<I...>) {
+        return {make_doc(FUNCTIONS[I])...};
+    }
+    static constexpr std::array<Doc, SIZE> DOCS = make_docs(std::make_index_sequence<SIZE>{});
+
+    using FastCallWithKeywords = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+
+    template <std::size_t I>
+    static PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+        return call(FUNCTIONS[I], args, nargs, kwnames);
+    }
+
+    template <std::size_t... I>
+    static std::array<PyMethodDef, SIZE> make_methods(std::index_sequence<I...>) noexcept {
+        const auto as_cfunction = [](FastCallWithKeywords fn) {
+            return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn));
+        };
+        return {PyMethodDef{FUNCTIONS[I].name, as_cfunction(entry<I>), METH_FASTCALL | METH_KEYWORDS,
+                            DOCS[I].data()}...};
+    }
+
+    std::array<PyMethodDef, SIZE> methods_;
+};
+
+// Makes the module of `def` once per process (the cached strings and result
+// templates are shared by every call, so a second interpreter may not have a
+// module of its own): its functions in table order, each name also appended
+// to __all__. A second initialisation raises ImportError; `cell` keeps the
+// module made.
+PyObject* create_module_once(PyModuleDef& def, std::span<PyMethodDef> methods, PyObject*& cell) noexcept;
+
+}  // namespace cobalis::python

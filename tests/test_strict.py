@@ -1,0 +1,114 @@
+"""cobalis.strict: the same calling convention and result shapes, answers within the plain ones."""
+import pathlib
+
+import _cobalis
+import _cobalis_strict
+import cobalis
+import pytest
+from cobalis import strict
+from hypothesis import given
+from hypothesis import strategies as st
+from idgen import NOISE
+from mutations import mutations
+
+DATA = pathlib.Path(__file__).resolve().parent / "data"
+NATIONAL_KINDS = ["iban", "bic", "isin", "vat"]
+OTHER_KINDS = ["credit_card", "isbn", "issn", "lei", "ean", "email"]
+
+
+def real(name):
+    """The identifiers of a data file (one a line, # comments)."""
+    lines = (DATA / name).read_text(encoding="utf-8").splitlines()
+    return [line for line in lines if line and not line.startswith("#")]
+
+
+# Spelled as people write them, separators and all.
+SAMPLES = {
+    "iban": real("stdnum_iban_valid.txt"),
+    "vat": real("stdnum_vat_valid.txt"),
+    "bic": ["DEUTDEFF", "NEDSZAJJXXX", "ABCDGB2L123", "ABCDXX2L"],
+    "isin": ["US0378331005", "XS0000000009", "AA1234567893", "EU000A1G0AB4"],
+}
+
+
+def test_package_layout():
+    assert strict.__all__ == [name for name in _cobalis.__all__ if name.startswith(("is_valid_", "validate_"))]
+    assert _cobalis_strict.__all__ == [f"{f}_{k}" for k in NATIONAL_KINDS for f in ("is_valid", "validate")]
+    assert cobalis.strict is strict
+
+
+@pytest.mark.parametrize("kind", OTHER_KINDS)
+def test_kinds_without_national_rules_are_the_plain_functions(kind):
+    for prefix in ("is_valid_", "validate_"):
+        assert getattr(strict, prefix + kind) is getattr(_cobalis, prefix + kind)
+
+
+@pytest.mark.parametrize("name", _cobalis_strict.__all__)
+def test_calling_convention_is_the_plain_one(name):
+    ours, plain = getattr(strict, name), getattr(_cobalis, name)
+    assert ours.__module__ == "_cobalis_strict" and ours.__name__ == name
+    assert ours.__text_signature__ == plain.__text_signature__ == "(input)"
+    for args, kwargs in [((), {}), (("a", "b"), {}), (("a",), {"input": "b"}), ((), {"value": "x"}), ((1,), {}),
+                         ((None,), {}), ((b"x",), {})]:
+        with pytest.raises(TypeError) as mine:
+            ours(*args, **kwargs)
+        with pytest.raises(TypeError) as theirs:
+            plain(*args, **kwargs)
+        assert str(mine.value) == str(theirs.value)
+    with pytest.raises(UnicodeEncodeError):
+        ours("\ud800")
+    assert ours(input="x") == plain(input="x")
+
+
+def test_second_import_is_refused():
+    import importlib
+    import sys
+
+    module = sys.modules.pop("_cobalis_strict")
+    try:
+        with pytest.raises(ImportError, match="_cobalis_strict: the module may only be initialized once"):
+            importlib.import_module("_cobalis_strict")
+    finally:
+        sys.modules["_cobalis_strict"] = module
+
+
+def inputs(kind):
+    samples = st.sampled_from(SAMPLES[kind])
+    return st.one_of(samples, mutations(samples, NOISE), st.text(alphabet=NOISE, max_size=40))
+
+
+@pytest.mark.parametrize("kind", NATIONAL_KINDS)
+@given(data=st.data())
+def test_strict_answers_lie_within_the_plain_ones(kind, data):
+    text = data.draw(inputs(kind))
+    plain = getattr(_cobalis, "validate_" + kind)(text)
+    ours = getattr(strict, "validate_" + kind)(text)
+    assert getattr(strict, "is_valid_" + kind)(text) is ours["is_valid"]
+    if ours["is_valid"] or not plain["is_valid"]:
+        # The plain rules come first: where they fail, strict fails the same way; where strict
+        # accepts, the result is the plain one, forms and details alike.
+        assert ours == plain
+    else:
+        assert list(ours) == list(plain)[:5] and ours["error"] is not None
+    if ours["is_valid"]:
+        assert getattr(strict, "validate_" + kind)(ours["compact"]) == ours
+
+
+@pytest.mark.parametrize("kind", NATIONAL_KINDS)
+def test_real_identifiers_stay_valid(kind):
+    rejected = [s for s in SAMPLES[kind] if getattr(_cobalis, "is_valid_" + kind)(s)
+                and not getattr(strict, "is_valid_" + kind)(s)]
+    assert rejected == []
+
+
+def test_columns_and_command_line_reach_the_strict_functions(capsys):
+    values = ["DE 136 695 976", "DE 136 695 977", None]
+    assert cobalis.is_valid("vat", values, strict=True) == [strict.is_valid_vat(values[0]),
+                                                             strict.is_valid_vat(values[1]), None]
+    rows = cobalis.validate("vat", values, strict=True)
+    assert [row and row["error"] for row in rows] == [strict.validate_vat(v)["error"] for v in values[:2]] + [None]
+    assert cobalis.is_valid("lei", ["X"], strict=True) == [False]
+    from cobalis.cli import main
+
+    assert main(["validate", "--strict", "vat", values[0]]) == (0 if strict.is_valid_vat(values[0]) else 1)
+    assert '"kind": "vat"' in capsys.readouterr().out
