@@ -1,4 +1,5 @@
 """cobalis.strict: the same calling convention and result shapes, answers within the plain ones."""
+import ast
 import pathlib
 
 import _cobalis
@@ -35,6 +36,8 @@ def test_package_layout():
     assert strict.__all__ == [name for name in _cobalis.__all__ if name.startswith(("is_valid_", "validate_"))]
     assert _cobalis_strict.__all__ == [f"{f}_{k}" for k in NATIONAL_KINDS for f in ("is_valid", "validate")]
     assert cobalis.strict is strict
+    stub = ast.parse((pathlib.Path(cobalis.__file__).parent.parent / "_cobalis_strict.pyi").read_text())
+    assert [node.name for node in stub.body if isinstance(node, ast.FunctionDef)] == _cobalis_strict.__all__
 
 
 @pytest.mark.parametrize("kind", OTHER_KINDS)

@@ -13,6 +13,9 @@ ships type information for them, and adds the ``cobalis`` command line
 check a whole column (an Arrow array, a polars or pandas series, or a list)
 in one call; see ``cobalis._batch``.
 
+``cobalis.strict`` offers the same validators with the national rules of IBAN,
+BIC, ISIN and VAT numbers checked too.
+
 The result shapes (``IbanResult``, ``CurrencyRecord`` and so on) are importable
 from here for annotations.
 """
@@ -39,12 +42,14 @@ from cobalis._types import (  # noqa: F401
     IssnResult,
     Kind,
     LeiResult,
+    StrictVatResult,
     ValidationResult,
     VatRateRecord,
     VatResult,
 )
 
 from cobalis._batch import is_valid, validate
+from cobalis import strict  # noqa: E402  (strict validation: cobalis.strict)
 
 # The 28 functions of the extension, then the two that take whole columns.
 __all__ = list(_cobalis.__all__) + ["is_valid", "validate"]

@@ -32,6 +32,7 @@ from _cobalis import (
     get_vat_rate as get_vat_rate,
 )
 from cobalis._batch import is_valid as is_valid, validate as validate
+from cobalis import strict as strict
 from cobalis._types import (
     BicResult as BicResult,
     CardBrand as CardBrand,
@@ -49,6 +50,7 @@ from cobalis._types import (
     IssnResult as IssnResult,
     Kind as Kind,
     LeiResult as LeiResult,
+    StrictVatResult as StrictVatResult,
     ValidationResult as ValidationResult,
     VatRateRecord as VatRateRecord,
     VatResult as VatResult,

@@ -13,3 +13,5 @@ name: str = currency["name"]  # error: index
 if cobalis.validate_vat("DE123456789")["error"] == "invalid_checksum":  # error: comparison-overlap
     pass
 cobalis.validate_lei(123)  # error: arg-type
+if cobalis.strict.validate_bic("DEUTDEFF")["error"] == "invalid_checksum":  # error: comparison-overlap
+    pass

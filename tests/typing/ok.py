@@ -5,6 +5,7 @@ from typing import Literal, assert_type
 
 import _cobalis
 import cobalis
+from cobalis import strict
 from cobalis import (
     BicResult,
     CardBrand,
@@ -13,6 +14,7 @@ from cobalis import (
     EanType,
     IbanResult,
     IsbnType,
+    StrictVatResult,
     VatRateRecord,
     damm_validate,
     get_country,
@@ -160,3 +162,15 @@ if rate is not None:
 assert_type(_cobalis.validate_iban("x"), IbanResult)
 assert_type(_cobalis.get_currency("EUR"), CurrencyRecord | None)
 assert _cobalis.validate_bic is cobalis.validate_bic
+
+# Strict validation: the same shapes; a VAT number can fail its national check digit.
+strict_vat = strict.validate_vat("DE 136 695 976")
+assert_type(strict_vat, StrictVatResult)
+if strict_vat["error"] == "invalid_checksum":
+    pass
+strict_flags: list[bool] = [strict.is_valid_iban("GB82 WEST 1234 5698 7654 32"), strict.is_valid_bic("DEUTDEFF"),
+                            strict.is_valid_isin("US0378331005"), strict.is_valid_vat("DE 136 695 976")]
+assert all(strict_flags)
+assert_type(strict.validate_iban("x"), IbanResult)
+assert strict.validate_lei is cobalis.validate_lei
+strict_column: list[bool | None] = cobalis.is_valid("vat", ["DE 136 695 976", None], strict=True)
