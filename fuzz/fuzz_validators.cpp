@@ -6,8 +6,10 @@
 // an error, no details and two empty forms; a valid one has no error, its own
 // details and UTF-8 texts; its compact form validates to the identical result
 // and its display form to the same compact form; separators and the case of
-// letters change nothing where the kind says so. The shared normaliser, which
-// works a word at a time, agrees with a plain byte-by-byte reading of its rule.
+// letters change nothing where the kind says so; strict validation accepts
+// nothing the plain rules refuse, and gives the plain result where it accepts.
+// The shared normaliser, which works a word at a time, agrees with a plain
+// byte-by-byte reading of its rule.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -137,6 +139,21 @@ void check_kind(const KindEntry& kind, std::string_view input) {
             REQUIRE(shown == r);
         }
     }
+
+    // Strict answers lie within the plain ones: where the plain rules fail,
+    // strict fails the same way; where strict accepts, its result is the plain
+    // one; where only strict refuses, it names a national rule.
+    const ValidationResult strict = kind.validate_strict(input);
+    REQUIRE(kind.is_valid_strict(input) == strict.is_valid);
+    if (strict.is_valid || !r.is_valid) {
+        REQUIRE(strict == r);
+    } else {
+        REQUIRE(strict.error == ErrorCode::InvalidStructure || strict.error == ErrorCode::InvalidChecksum ||
+                strict.error == ErrorCode::InvalidCountry);
+        REQUIRE(std::holds_alternative<NoDetails>(strict.details));
+        REQUIRE(strict.compact.empty() && strict.formatted.empty());
+    }
+    if (strict.is_valid) REQUIRE(kind.validate_strict(strict.compact.view()) == strict);
 
     if (!kind.separators.empty()) {
         std::string spaced(input);
