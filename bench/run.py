@@ -9,7 +9,10 @@ display with the keys validate_X returns, and of the closest function of each
 peer (python-stdnum, schwifty, validators, email-validator; `pip install
 ".[bench]"`), all measured in this one run, then the ratios and the targets:
 is_valid_X within 2.5x len(s), validate_X no slower than the dict display,
-is_valid_X at least 30x faster than the fastest peer. With --core it also runs
+is_valid_X at least 30x faster than the fastest peer; and, for the kinds with
+national rules, cobalis.strict's is_valid_X and validate_X beside the plain
+ones (strict is_valid_X within 1.2x the plain one for iban and vat). With
+--core it also runs
 the C++ core benchmark (built with -DCOBALIS_BUILD_BENCHMARKS=ON) and adds its
 table: validations per second and ns per input byte, without Python.
 """
@@ -30,8 +33,15 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import _cobalis  # noqa: E402
 import corpus  # noqa: E402
 
+try:
+    from cobalis import strict
+except ImportError:  # an extension built without the package beside it
+    strict = None
+
 FLOOR_TARGET = 2.5
 PEER_TARGET = 30.0
+STRICT_TARGET = 1.2  # strict.is_valid_X over is_valid_X, for the kinds below
+STRICT_TARGET_KINDS = ("iban", "vat")
 TIMES = 20  # the corpus is walked this many times per measurement
 
 
@@ -217,7 +227,7 @@ def main():
     measure({"len": calls(len), **{name: calls(getattr(_cobalis, name)) for name in _cobalis.__all__}}, warm, 3)
     del warm
 
-    rows, peer_rows, misses, skipped = [], [], [], []
+    rows, peer_rows, strict_rows, misses, skipped = [], [], [], [], []
     for kind in corpus.KINDS:
         if not hasattr(_cobalis, f"is_valid_{kind}"):
             skipped.append(kind)
@@ -229,14 +239,27 @@ def main():
         pairs = [(d["is_valid"], s) for d, s in zip(answers, inputs)] * TIMES
         valid_share = sum(d["is_valid"] for d in answers) / len(answers)
 
-        ours = measure({"len": calls(len), "is_valid": calls(is_valid), "validate": calls(validate),
-                        "dict": dict_builder(kind, answers)}, pairs, repeat)
+        runs = {"len": calls(len), "is_valid": calls(is_valid), "validate": calls(validate),
+                "dict": dict_builder(kind, answers)}
+        strict_is_valid = getattr(strict, f"is_valid_{kind}", is_valid)
+        has_strict = strict_is_valid is not is_valid
+        if has_strict:
+            runs["strict_is_valid"] = calls(strict_is_valid)
+            runs["strict_validate"] = calls(getattr(strict, f"validate_{kind}"))
+        ours = measure(runs, pairs, repeat)
         floor, t_fast, t_full, t_dict = ours["len"], ours["is_valid"], ours["validate"], ours["dict"]
         peer_times = measure({label: calls(f) for label, f in peers.get(kind, {}).items()}, pairs,
                              max(2, repeat // 3))
         fastest = min(peer_times.values()) if peer_times else None
 
         rows.append((kind, len(inputs), valid_share, floor, t_fast, t_full, t_dict))
+        if has_strict:
+            strict_share = sum(strict_is_valid(s) for s in inputs) / len(inputs)
+            t_strict_fast, t_strict_full = ours["strict_is_valid"], ours["strict_validate"]
+            strict_rows.append((kind, strict_share, t_fast, t_strict_fast, t_full, t_strict_full))
+            if kind in STRICT_TARGET_KINDS and t_strict_fast > STRICT_TARGET * t_fast:
+                misses.append(f"strict.is_valid_{kind}: {ratio(t_strict_fast / t_fast)}x is_valid_{kind} "
+                              f"(target {STRICT_TARGET}x)")
         peer_rows.append((kind, t_fast, t_full, peer_times, fastest))
         if t_fast > FLOOR_TARGET * floor:
             misses.append(f"is_valid_{kind}: {ratio(t_fast / floor)}x len(s) (target {FLOOR_TARGET}x)")
@@ -279,6 +302,16 @@ def main():
         print(f"| {kind} | {n} ({share:.0%}) | {fmt(floor)} | {fmt(t_fast)} | {ratio(t_fast / floor)} | "
               f"{fmt(t_full)} | {ratio(t_full / floor)} | {fmt(t_dict)} | {ratio(t_full / t_dict)} |")
 
+    if strict_rows:
+        print("\n## Strict validation\n")
+        print("cobalis.strict beside the plain functions, measured in the same walks.\n")
+        print("| kind | valid (strict) | is_valid_X | strict.is_valid_X | strict / plain | validate_X | "
+              "strict.validate_X | strict / plain |")
+        print("|---|---|---:|---:|---:|---:|---:|---:|")
+        for kind, share, t_fast, t_strict_fast, t_full, t_strict_full in strict_rows:
+            print(f"| {kind} | {share:.0%} | {fmt(t_fast)} | {fmt(t_strict_fast)} | {ratio(t_strict_fast / t_fast)} | "
+                  f"{fmt(t_full)} | {fmt(t_strict_full)} | {ratio(t_strict_full / t_full)} |")
+
     print("\n## Beside the peers\n")
     print("ns per call on the same inputs; the ratio is the fastest peer's time over ours.\n")
     print("| kind | is_valid_X | validate_X | " + " | ".join(PEER_NAMES) +
@@ -308,7 +341,8 @@ def main():
 
     print("\n## Targets\n")
     print(f"is_valid_X within {FLOOR_TARGET}× len(s); validate_X no slower than the dict display; "
-          f"is_valid_X at least {PEER_TARGET:.0f}× faster than the fastest peer.\n")
+          f"is_valid_X at least {PEER_TARGET:.0f}× faster than the fastest peer; strict.is_valid_X within "
+          f"{STRICT_TARGET}× is_valid_X for {' and '.join(STRICT_TARGET_KINDS)}.\n")
     if misses:
         for miss in misses:
             print(f"- missed: {miss}")
