@@ -104,7 +104,7 @@ def test_real_identifiers_stay_valid(kind):
     assert rejected == []
 
 
-def test_columns_and_command_line_reach_the_strict_functions(capsys):
+def test_columns_and_command_line_reach_the_strict_functions(capsys, tmp_path):
     values = ["DE 136 695 976", "DE 136 695 977", None]
     assert cobalis.is_valid("vat", values, strict=True) == [strict.is_valid_vat(values[0]),
                                                              strict.is_valid_vat(values[1]), None]
@@ -115,3 +115,8 @@ def test_columns_and_command_line_reach_the_strict_functions(capsys):
 
     assert main(["validate", "--strict", "vat", values[0]]) == (0 if strict.is_valid_vat(values[0]) else 1)
     assert '"kind": "vat"' in capsys.readouterr().out
+    table = tmp_path / "suppliers.csv"
+    table.write_text("vat\n" + "\n".join(values[:2]) + "\n", encoding="utf-8")
+    main(["check", "--strict", "vat", str(table), "--column", "vat"])
+    errors = [line.split(",")[2] for line in capsys.readouterr().out.splitlines()[1:]]
+    assert errors == [strict.validate_vat(v)["error"] or "" for v in values[:2]]
