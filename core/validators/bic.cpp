@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "core/data/country_codes.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators::bic {
@@ -25,11 +26,20 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     return std::nullopt;
 }
 
-}  // namespace
+// The plain checks, then a country that BICs really carry: SWIFT gives codes
+// only to ISO 3166-1 countries, and to Kosovo.
+std::optional<ErrorCode> first_strict_failure(std::string_view s) noexcept {
+    if (auto error = first_failure(s)) return error;
+    if (!data::BIC_COUNTRIES.contains(s.substr(COUNTRY_AT, LOCATION_AT - COUNTRY_AT))) {
+        return ErrorCode::InvalidCountry;
+    }
+    return std::nullopt;
+}
 
-ValidationResult validate(std::string_view input) noexcept {
+template <auto checks>
+ValidationResult validate_with(std::string_view input) noexcept {
     InlineString s;
-    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure)) {
+    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks)) {
         return ValidationResult::invalid(*error);
     }
     const std::string_view text = s.view();
@@ -39,13 +49,18 @@ ValidationResult validate(std::string_view input) noexcept {
     return ValidationResult::valid(s, s, details);
 }
 
-bool is_valid(std::string_view input) noexcept {
+template <auto checks>
+bool is_valid_with(std::string_view input) noexcept {
     InlineString s;
-    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
+    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks);
 }
 
-// Placeholder until the national rules land: the strict answer is the plain one.
-ValidationResult validate_strict(std::string_view input) noexcept { return validate(input); }
-bool is_valid_strict(std::string_view input) noexcept { return is_valid(input); }
+}  // namespace
+
+ValidationResult validate(std::string_view input) noexcept { return validate_with<first_failure>(input); }
+bool is_valid(std::string_view input) noexcept { return is_valid_with<first_failure>(input); }
+
+ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<first_strict_failure>(input); }
+bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<first_strict_failure>(input); }
 
 }  // namespace cobalis::validators::bic

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/algorithms/luhn.hpp"
+#include "core/data/country_codes.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators::isin {
@@ -49,6 +50,30 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     return std::nullopt;
 }
 
+// The plain checks, then a prefix that ISINs really carry: a country, one
+// that was a country when its ISINs were issued, or one of the prefixes of
+// securities that belong to no one country.
+std::optional<ErrorCode> first_strict_failure(std::string_view s) noexcept {
+    if (auto error = first_failure(s)) return error;
+    if (!data::ISIN_PREFIXES.contains(s.substr(0, COUNTRY_LENGTH))) return ErrorCode::InvalidCountry;
+    return std::nullopt;
+}
+
+template <auto checks>
+ValidationResult validate_with(std::string_view input) noexcept {
+    InlineString s;
+    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks)) {
+        return ValidationResult::invalid(*error);
+    }
+    return ValidationResult::valid(s, s, IsinDetails{FixedCode<2>::from(s.view())});
+}
+
+template <auto checks>
+bool is_valid_with(std::string_view input) noexcept {
+    InlineString s;
+    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks);
+}
+
 }  // namespace
 
 // Luhn over the characters with letters expanded to two digits, summed
@@ -66,21 +91,10 @@ bool isin_luhn_valid(std::string_view isin) noexcept {
     return sum % 10 == 0;
 }
 
-ValidationResult validate(std::string_view input) noexcept {
-    InlineString s;
-    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure)) {
-        return ValidationResult::invalid(*error);
-    }
-    return ValidationResult::valid(s, s, IsinDetails{FixedCode<2>::from(s.view())});
-}
+ValidationResult validate(std::string_view input) noexcept { return validate_with<first_failure>(input); }
+bool is_valid(std::string_view input) noexcept { return is_valid_with<first_failure>(input); }
 
-bool is_valid(std::string_view input) noexcept {
-    InlineString s;
-    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
-}
-
-// Placeholder until the national rules land: the strict answer is the plain one.
-ValidationResult validate_strict(std::string_view input) noexcept { return validate(input); }
-bool is_valid_strict(std::string_view input) noexcept { return is_valid(input); }
+ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<first_strict_failure>(input); }
+bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<first_strict_failure>(input); }
 
 }  // namespace cobalis::validators::isin
