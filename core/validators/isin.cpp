@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/algorithms/luhn.hpp"
+#include "core/data/country_codes.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators::isin {
@@ -40,13 +41,37 @@ constexpr std::array<LuhnTerm, 256> make_luhn_terms() noexcept {
 }
 inline constexpr std::array<LuhnTerm, 256> LUHN_TERMS = make_luhn_terms();
 
+// Strict validation adds a last check: a prefix that ISINs really carry.
+enum class Rules : bool { Plain, Strict };
+
+template <Rules rules>
 constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     if (s.size() != LENGTH) return ErrorCode::InvalidLength;
     if (!all_upper(s.substr(0, COUNTRY_LENGTH))) return ErrorCode::InvalidCountry;
     // The check character may be a letter like any other.
     if (!all_upper_alnum(s.substr(COUNTRY_LENGTH))) return ErrorCode::InvalidCharset;
     if (!isin_luhn_valid(s)) return ErrorCode::InvalidChecksum;
+    // A country, one that was a country when its ISINs were issued, or the
+    // prefix of securities that belong to no one country.
+    if (rules == Rules::Strict && !data::ISIN_PREFIXES.contains(s.substr(0, COUNTRY_LENGTH))) {
+        return ErrorCode::InvalidCountry;
+    }
     return std::nullopt;
+}
+
+template <Rules rules>
+ValidationResult validate_with(std::string_view input) noexcept {
+    InlineString s;
+    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure<rules>)) {
+        return ValidationResult::invalid(*error);
+    }
+    return ValidationResult::valid(s, s, IsinDetails{FixedCode<2>::from(s.view())});
+}
+
+template <Rules rules>
+bool is_valid_with(std::string_view input) noexcept {
+    InlineString s;
+    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure<rules>);
 }
 
 }  // namespace
@@ -66,21 +91,10 @@ bool isin_luhn_valid(std::string_view isin) noexcept {
     return sum % 10 == 0;
 }
 
-ValidationResult validate(std::string_view input) noexcept {
-    InlineString s;
-    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure)) {
-        return ValidationResult::invalid(*error);
-    }
-    return ValidationResult::valid(s, s, IsinDetails{FixedCode<2>::from(s.view())});
-}
+ValidationResult validate(std::string_view input) noexcept { return validate_with<Rules::Plain>(input); }
+bool is_valid(std::string_view input) noexcept { return is_valid_with<Rules::Plain>(input); }
 
-bool is_valid(std::string_view input) noexcept {
-    InlineString s;
-    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
-}
-
-// Placeholder until the national rules land: the strict answer is the plain one.
-ValidationResult validate_strict(std::string_view input) noexcept { return validate(input); }
-bool is_valid_strict(std::string_view input) noexcept { return is_valid(input); }
+ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<Rules::Strict>(input); }
+bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<Rules::Strict>(input); }
 
 }  // namespace cobalis::validators::isin

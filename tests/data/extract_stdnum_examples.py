@@ -27,6 +27,10 @@ BLOCKS = [
      "IBANs with letters where digits belong (or the reverse), or an unknown country"),
     ("stdnum_iban_bad_national_check.txt", "test_iban.doctest", "to the country-specific validation.",
      "IBANs whose MOD 97-10 check passes but whose national check digits are wrong"),
+    ("stdnum_bic_valid.txt", "test_bic.doctest", "These have been found online and should all be valid numbers.",
+     "real BICs, all valid"),
+    ("stdnum_isin_valid.txt", "test_isin.doctest", "These have been found online and should all be valid numbers.",
+     "real ISINs, all valid"),
 ]
 
 
