@@ -1,6 +1,6 @@
 // Italy: the partita IVA is a seven-digit serial number, never all zeros, the
 // three-digit code of the issuing office (001 to 100 for the provincial
-// offices, and the central codes 120, 121, 888 and 999), and a Luhn check
+// offices, and the special codes 120, 121, 888 and 999), and a Luhn check
 // digit over the other ten.
 #include "core/algorithms/luhn.hpp"
 #include "core/validators/vat/rules.hpp"

@@ -1,5 +1,5 @@
-// Slovakia: the IČ DPH is ten digits. A company's (and most persons') has a
-// first digit other than 0, a third digit of 2, 3, 4, 7, 8 or 9, and
+// Slovakia: the IČ DPH is ten digits. The number the tax office issues has
+// a first digit other than 0, a third digit of 2, 3, 4, 7, 8 or 9, and
 // divides by 11. A person may also be registered under the birth number
 // (rodné číslo): YYMMDD, the month plus 50 for women and plus 20 when a
 // day's serials run out, three serial digits, and a check digit that is the
