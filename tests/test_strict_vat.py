@@ -63,18 +63,26 @@ SHAPES = {
     "HR": [("ddddddddddd", [10])],
     "HU": [("dddddddd", [7])],
     "IE": [("dddddddL", [7]), ("dddddddLL", [7]), ("dddddddLL", [8]), ("dLdddddL", [7])],
-    "IT": [("ddddddddddd", [10])],
-    "LT": [("ddddddddd", [8]), ("dddddddddddd", [11])],
+    "IT": [("ddddddddddd", [10]), ("ddddddd1ddd", [10]), ("0000000dddd", [10])],
+    "LT": [("ddddddddd", [8]), ("ddddddd1d", [8]), ("dddddddddddd", [11]), ("dddddddddd1d", [11])],
     "LU": [("dddddddd", [6, 7])],
-    "LV": [("ddddddddddd", [10])],
-    "MT": [("1ddddddd", [6, 7])],
-    "NL": [("dddddddddBdd", [8]), ("dddddddddBdd", [10, 11])],
+    # LV persons: birth dates (day, month, year, century), Feb 29ths, days 30-39, and the dateless 32...
+    "LV": [
+        ("ddddddddddd", [10]),
+        ("1d01ddddddd", [10]),
+        ("2902ddddddd", [10]),
+        ("3d1dddddddd", [10]),
+        ("32ddddddddd", [10]),
+    ],
+    "MT": [("1ddddddd", [6, 7]), ("0ddddddd", [6, 7])],
+    "NL": [("dddddddddBdd", [8]), ("dddddddddBdd", [10, 11]), ("000000000Bdd", [10, 11])],
     "PL": [("dddddddddd", [9])],
     "PT": [("ddddddddd", [8])],
-    "RO": [("dd", [1]), ("dddd", [3]), ("dddddd", [5]), ("dddddddd", [7]), ("dddddddddd", [9])],
+    "RO": [("d" * n, [n - 1]) for n in range(2, 11)],
     "SE": [("dddddddddd01", [9])],
     "SI": [("1ddddddd", [7])],
-    "SK": [("dddddddddd", [9])],
+    # SK birth numbers: third digit 0 (men) or 5 (women), which no company number has.
+    "SK": [("dddddddddd", [9]), ("dd0ddddddd", [9]), ("dd5ddddddd", [9])],
 }
 
 

@@ -1,3 +1,5 @@
+// Luxembourg: the numéro d'identification TVA is six digits followed by
+// their number modulo 89, written with two digits.
 #include "core/validators/vat/rules.hpp"
 
 namespace cobalis::validators::vat::lu {
@@ -5,7 +7,11 @@ namespace cobalis::validators::vat::lu {
 // Eight digits.
 bool is_valid(std::string_view national) noexcept { return digits_of_length(national, 8); }
 
-// Placeholder until the national check lands.
-bool has_valid_check(std::string_view) noexcept { return true; }
+bool has_valid_check(std::string_view national) noexcept {
+    constexpr std::array<unsigned, 6> SIX_DIGITS{100000, 10000, 1000, 100, 10, 1};
+    constexpr std::array<unsigned, 2> TWO_DIGITS{10, 1};
+    constexpr unsigned MODULUS = 89;
+    return weighted_sum(national, SIX_DIGITS) % MODULUS == weighted_sum(national.substr(6), TWO_DIGITS);
+}
 
 }  // namespace cobalis::validators::vat::lu

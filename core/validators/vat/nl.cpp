@@ -1,6 +1,44 @@
+// The Netherlands: the btw-identificatienummer is nine digits (never all
+// zeros), "B" and a two-digit sequence number from 01. The nine digits are
+// either the holder's RSIN or BSN, which passes the eleven test, or, for sole
+// proprietors since 2020, a number of its own whose check is ISO 7064
+// MOD 97-10 over "NL" and the whole number, letters counted as in an IBAN.
 #include "core/validators/vat/rules.hpp"
 
 namespace cobalis::validators::vat::nl {
+namespace {
+
+// The eleven test: the first eight digits weighted 9 down to 2, minus the
+// ninth, divide by 11.
+constexpr bool passes_eleven_test(std::string_view national) noexcept {
+    constexpr std::array<unsigned, 8> WEIGHTS{9, 8, 7, 6, 5, 4, 3, 2};
+    return weighted_sum(national, WEIGHTS) % 11 == digit_value(national[8]);
+}
+
+// "NL", the nine digits, "B" and the sequence number read as one decimal
+// number, N as 23, L as 21 and B as 11: seventeen digits, which fit in 64
+// bits, so the remainder is taken once.
+constexpr bool passes_mod97(std::string_view national) noexcept {
+    constexpr std::array<unsigned, 9> NINE_DIGITS{100000000, 10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
+    constexpr std::array<unsigned, 2> TWO_DIGITS{10, 1};
+    constexpr std::uint64_t NL = 2321;
+    constexpr std::uint64_t B = 11;
+    constexpr std::uint64_t TEN_TO_13 = 10'000'000'000'000;  // the places of 9 digits, "B" and 2 digits
+    const std::uint64_t digits = weighted_sum(national, NINE_DIGITS);
+    const std::uint64_t sequence = weighted_sum(national.substr(10), TWO_DIGITS);
+    return (NL * TEN_TO_13 + digits * 10'000 + B * 100 + sequence) % 97 == 1;
+}
+
+constexpr bool check_holds(std::string_view national) noexcept {
+    if (national.substr(0, 9) == "000000000" || national.substr(10) == "00") return false;
+    return passes_eleven_test(national) || passes_mod97(national);
+}
+
+static_assert(check_holds("004495445B01") && passes_eleven_test("004495445B01"));
+static_assert(check_holds("002455799B11") && !passes_eleven_test("002455799B11"));  // a sole proprietor's
+static_assert(!check_holds("123456789B90") && !check_holds("000000000B01") && !check_holds("004495445B00"));
+
+}  // namespace
 
 // Nine digits, "B" and a two-digit branch number.
 bool is_valid(std::string_view national) noexcept {
@@ -8,7 +46,6 @@ bool is_valid(std::string_view national) noexcept {
            all_digits(national.substr(10));
 }
 
-// Placeholder until the national check lands.
-bool has_valid_check(std::string_view) noexcept { return true; }
+bool has_valid_check(std::string_view national) noexcept { return check_holds(national); }
 
 }  // namespace cobalis::validators::vat::nl

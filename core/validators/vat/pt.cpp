@@ -11,7 +11,8 @@ bool is_valid(std::string_view national) noexcept {
     return digit_value(national[8]) == (r < 2 ? 0 : 11 - r);
 }
 
-// Placeholder until the national check lands.
-bool has_valid_check(std::string_view) noexcept { return true; }
+// The shape rule holds the check digit; the first digit names the kind of
+// holder (1 to 3 persons, 5 companies, and so on), and none is 0.
+bool has_valid_check(std::string_view national) noexcept { return national[0] != '0'; }
 
 }  // namespace cobalis::validators::vat::pt
