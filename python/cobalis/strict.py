@@ -10,7 +10,8 @@ answer is valid and the national rules hold too:
   national check digits, they match, else ``"invalid_checksum"``.
 * ``vat``: the national check digit or letter of every country, else
   ``"invalid_checksum"``.
-* ``bic``: the country is an ISO 3166-1 code, else ``"invalid_country"``.
+* ``bic``: the country is an ISO 3166-1 code (or XK, Kosovo's code at SWIFT),
+  else ``"invalid_country"``.
 * ``isin``: the prefix is one ISINs really carry (an ISO 3166-1 code, a former
   one, or a prefix used beyond countries such as ``XS`` or ``EU``), else
   ``"invalid_country"``.
