@@ -62,7 +62,8 @@ def put(bban, at, chars):
 # ---- the registry table --------------------------------------------------------
 
 def load_generator():
-    spec = importlib.util.spec_from_file_location("generate_iban_registry", ROOT / "tools" / "generate_iban_registry.py")
+    path = ROOT / "tools" / "generate_iban_registry.py"
+    spec = importlib.util.spec_from_file_location("generate_iban_registry", path)
     module = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(module)
     return module

@@ -87,7 +87,8 @@ def render(records, source):
         f"inline constexpr std::array<Registered, {len(records)}> IBAN_REGISTRY{{{{",
     ]
     for code, name, layout in records:
-        entry = f'{{"{code}", {4 + bban_length(layout)}, "{layout}", NationalCheck::{NATIONAL_CHECKS.get(code, "None")}}},'
+        check = NATIONAL_CHECKS.get(code, "None")
+        entry = f'{{"{code}", {4 + bban_length(layout)}, "{layout}", NationalCheck::{check}}},'
         lines.append(f"    {entry:<72}// {name}")
     lines += ["}};", "", "}  // namespace cobalis::validators::iban", ""]
     return "\n".join(lines)

@@ -1,5 +1,6 @@
 #include "core/validators/iban.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -34,28 +35,6 @@ static_assert(IBAN_LENGTHS.size() == 89);
 static_assert(*IBAN_LENGTHS.find("NO") == 15 && *IBAN_LENGTHS.find("RU") == 33 && *IBAN_LENGTHS.find("GB") == 22);
 static_assert(IBAN_LENGTHS.find("XX") == nullptr && IBAN_LENGTHS.find("gb") == nullptr);
 
-namespace {
-
-inline constexpr std::size_t MIN_STORED = 5;
-
-// The checks in their order; the first that fails names the error.
-constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
-    if (s.size() < MIN_STORED) return ErrorCode::InvalidLength;
-    if (!is_upper(s[0]) || !is_upper(s[1])) return ErrorCode::InvalidCountry;
-    if (!is_digit(s[2]) || !is_digit(s[3])) return ErrorCode::InvalidStructure;
-    const auto* length = IBAN_LENGTHS.find(s.substr(0, 2));
-    if (length == nullptr) return ErrorCode::UnsupportedCountry;
-    if (s.size() != *length) return ErrorCode::InvalidLength;
-    // The character set and the check digits in one pass, the characters
-    // judged first: the first four are already known to be letters and digits.
-    const Mod97 rearranged = mod97(s.substr(4), s.substr(0, 4));
-    if (!rearranged.all_alphanumeric) return ErrorCode::InvalidCharset;
-    if (rearranged.remainder != 1) return ErrorCode::InvalidChecksum;
-    return std::nullopt;
-}
-
-}  // namespace
-
 // Reaching this while the rules are built stops the compilation.
 void registry_layout_disagrees_with_its_length();
 
@@ -63,53 +42,17 @@ namespace {
 
 // ---- strict: the registry's BBAN layout and the national check digits ------
 
-// The BBAN layout as masks over its places, bit i for character i: `fixed`
-// marks the places open to one class only, `letters` those of them that take
-// letters; the others take digits.
-struct BbanRules {
-    std::uint32_t fixed = 0;
-    std::uint32_t letters = 0;
-    NationalCheck check = NationalCheck::None;
-};
-
-inline constexpr std::size_t MAX_BBAN = 32;  // one bit per place
+// The IBAN is read as five words of eight characters, word k from the place
+// min(8k, length - 8) on: the ones that would run past the end slide back,
+// so every place is in some word (in two where words overlap) and no word
+// reads outside the IBAN. An IBAN of the registry has 15 to 33 characters.
 inline constexpr std::size_t WORD = 8;
+inline constexpr std::size_t WORDS = 5;
+inline constexpr std::size_t MAX_IBAN = WORD * WORDS;
 
-// A layout such as "4!a6!n8!n": runs of a count, "!" and a class (n digits,
-// a upper-case letters, c either).
-consteval BbanRules rules_of(const Registered& entry) {
-    BbanRules rules{0, 0, entry.check};
-    std::size_t place = 0;
-    std::size_t count = 0;
-    for (const char c : entry.bban) {
-        if (is_digit(c)) {
-            count = count * 10 + digit_value(c);
-        } else if (c != '!') {
-            const std::uint32_t run = ((std::uint32_t{1} << count) - 1) << place;
-            if (c != 'c') rules.fixed |= run;
-            if (c == 'a') rules.letters |= run;
-            place += count;
-            count = 0;
-        }
-    }
-    if (place != entry.length - 4u || place > MAX_BBAN || place < WORD) registry_layout_disagrees_with_its_length();
-    return rules;
+constexpr std::size_t word_start(std::size_t length, std::size_t k) noexcept {
+    return std::min(k * WORD, length - WORD);
 }
-
-static_assert(rules_of({"GB", 22, "4!a6!n8!n", NationalCheck::None}).fixed == 0x3FFFF);
-static_assert(rules_of({"GB", 22, "4!a6!n8!n", NationalCheck::None}).letters == 0xF);
-static_assert(rules_of({"BR", 29, "8!n5!n10!n1!a1!c", NationalCheck::None}).fixed == 0xFFFFFF);
-static_assert(rules_of({"BR", 29, "8!n5!n10!n1!a1!c", NationalCheck::None}).letters == 0x800000);
-
-consteval std::array<data::Entry<BbanRules>, IBAN_REGISTRY.size()> rules_entries() {
-    std::array<data::Entry<BbanRules>, IBAN_REGISTRY.size()> entries{};
-    for (std::size_t i = 0; i < IBAN_REGISTRY.size(); ++i) {
-        entries[i] = {IBAN_REGISTRY[i].country, rules_of(IBAN_REGISTRY[i])};
-    }
-    return entries;
-}
-
-constexpr data::StaticMap<BbanRules, IBAN_REGISTRY.size()> BBAN_RULES{rules_entries()};
 
 // Eight characters from `at` on as one little-endian word: one load where
 // the machine is little-endian.
@@ -124,34 +67,125 @@ constexpr std::uint64_t word_at(std::string_view s, std::size_t at) noexcept {
 }
 
 inline constexpr std::uint64_t LOW_BIT_OF_EACH_BYTE = 0x0101010101010101;
-// Moves bit 8i to bit 56 + i for every i, with no two products overlapping.
-inline constexpr std::uint64_t GATHER = 0x0102040810204080;
 
-// Bit i set where character i of `bban` (8 to 32 of them) is a letter. Past
-// the international checks only digits and letters A..Z remain, and they
-// differ in bit 6 (0x30..0x39 against 0x41..0x5A), gathered from eight
-// characters at a time by one multiply; the last word may overlap the one
-// before it.
-constexpr std::uint32_t letters_of(std::string_view bban) noexcept {
-    std::uint32_t letters = 0;
-    for (std::size_t at = 0; at < bban.size(); at += WORD) {
-        const std::size_t from = at + WORD <= bban.size() ? at : bban.size() - WORD;
-        const std::uint64_t bit6 = (word_at(bban, from) >> 6) & LOW_BIT_OF_EACH_BYTE;
-        letters |= static_cast<std::uint32_t>((bit6 * GATHER) >> 56) << from;
+// Which characters of `iban` are letters: bit k of byte i is set when
+// character i of word k is one. Past the international checks only digits
+// and letters A..Z remain, and they differ in bit 6 (0x30..0x39 against
+// 0x41..0x5A), so each word gives its bits by one shift and one mask.
+constexpr std::uint64_t letter_bits(std::string_view iban) noexcept {
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < WORDS; ++k) {
+        bits |= (word_at(iban, word_start(iban.size(), k)) >> (6 - k)) & (LOW_BIT_OF_EACH_BYTE << k);
     }
-    return letters;
+    return bits;
 }
 
-static_assert(letters_of("WEST12345698765432") == 0xF && letters_of("12345678") == 0);
-static_assert(letters_of("0000000000000000000000000000000Z") == 0x80000000);
-static_assert(letters_of("A0B0C0D0E0F0G0H0I0J0K") == 0x155555);
+// A country's rules for strict validation: its length, as in IBAN_LENGTHS;
+// its BBAN layout as masks over the bits of letter_bits, `fixed` marking the
+// places open to one class only and `letters` those of them that take
+// letters (the others take digits); and its national check.
+struct StrictRules {
+    std::uint8_t length = 0;
+    NationalCheck check = NationalCheck::None;
+    std::uint64_t fixed = 0;
+    std::uint64_t letters = 0;
+};
 
-// The plain checks, then the BBAN's layout and its national check digits.
-std::optional<ErrorCode> strict_failure(std::string_view s) noexcept {
-    if (const auto error = first_failure(s)) return error;
-    const BbanRules& rules = *BBAN_RULES.find(s.substr(0, 2));  // the plain checks found the country
-    if ((letters_of(s.substr(4)) & rules.fixed) != rules.letters) return ErrorCode::InvalidStructure;
-    if (!national_check_holds(rules.check, s)) return ErrorCode::InvalidChecksum;
+constexpr bool layout_holds(const StrictRules& rules, std::string_view iban) noexcept {
+    return (letter_bits(iban) & rules.fixed) == rules.letters;
+}
+
+// A layout such as "4!a6!n8!n": runs of a count, "!" and a class (n digits,
+// a upper-case letters, c either). The country code and check digits are
+// left open: the international checks have judged them.
+consteval StrictRules rules_of(const Registered& entry) {
+    std::array<char, MAX_IBAN> classes{'c', 'c', 'c', 'c'};
+    std::size_t length = 4;
+    std::size_t count = 0;
+    for (const char c : entry.bban) {
+        if (is_digit(c)) {
+            count = count * 10 + digit_value(c);
+        } else if (c != '!') {
+            if (length + count > MAX_IBAN) registry_layout_disagrees_with_its_length();
+            for (; count > 0; --count) classes[length++] = c;
+        }
+    }
+    if (length != entry.length) registry_layout_disagrees_with_its_length();
+    StrictRules rules{entry.length, entry.check, 0, 0};
+    for (std::size_t k = 0; k < WORDS; ++k) {
+        for (std::size_t i = 0; i < WORD; ++i) {
+            const char c = classes[word_start(length, k) + i];
+            const std::uint64_t bit = std::uint64_t{1} << (8 * i + k);
+            if (c != 'c') rules.fixed |= bit;
+            if (c == 'a') rules.letters |= bit;
+        }
+    }
+    return rules;
+}
+
+inline constexpr Registered GB{"GB", 22, "4!a6!n8!n", NationalCheck::None};
+inline constexpr Registered BR{"BR", 29, "8!n5!n10!n1!a1!c", NationalCheck::None};
+static_assert(layout_holds(rules_of(GB), "GB82WEST12345698765432"));
+static_assert(!layout_holds(rules_of(GB), "GB82WES712345698765432"));
+static_assert(!layout_holds(rules_of(GB), "GB82WEST1234569876543Z"));
+static_assert(layout_holds(rules_of(BR), "BR1800360305000010009795493C1") &&
+              layout_holds(rules_of(BR), "BR1800360305000010009795493CZ") &&
+              !layout_holds(rules_of(BR), "BR18003603050000100097954931Z") &&
+              !layout_holds(rules_of(BR), "BR18A0360305000010009795493C1"));
+static_assert(letter_bits("12345678") == 0 && letter_bits("A000000000000000000000000000000000000000") == 1 &&
+              letter_bits("000000000000000000000000000000000000000Z") == std::uint64_t{1} << 60);
+
+consteval std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> strict_entries() {
+    std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> entries{};
+    for (std::size_t i = 0; i < IBAN_REGISTRY.size(); ++i) {
+        entries[i] = {IBAN_REGISTRY[i].country, rules_of(IBAN_REGISTRY[i])};
+    }
+    return entries;
+}
+
+constexpr data::StaticMap<StrictRules, IBAN_REGISTRY.size()> STRICT_RULES{strict_entries()};
+
+// ---- the checks ----------------------------------------------------------------
+
+inline constexpr std::size_t MIN_STORED = 5;
+
+constexpr std::size_t length_of(std::uint8_t length) noexcept { return length; }
+constexpr std::size_t length_of(const StrictRules& rules) noexcept { return rules.length; }
+
+// The international checks in their order; the first that fails names the
+// error. `table` gives each country's entry, whose length the IBAN must
+// have; `found` receives it.
+template <const auto& table, class Value>
+constexpr std::optional<ErrorCode> international_failure(std::string_view s, const Value*& found) noexcept {
+    if (s.size() < MIN_STORED) return ErrorCode::InvalidLength;
+    if (!is_upper(s[0]) || !is_upper(s[1])) return ErrorCode::InvalidCountry;
+    if (!is_digit(s[2]) || !is_digit(s[3])) return ErrorCode::InvalidStructure;
+    found = table.find(s.substr(0, 2));
+    if (found == nullptr) return ErrorCode::UnsupportedCountry;
+    if (s.size() != length_of(*found)) return ErrorCode::InvalidLength;
+    // The character set and the check digits in one pass, the characters
+    // judged first: the first four are already known to be letters and digits.
+    const Mod97 rearranged = mod97(s.substr(4), s.substr(0, 4));
+    if (!rearranged.all_alphanumeric) return ErrorCode::InvalidCharset;
+    if (rearranged.remainder != 1) return ErrorCode::InvalidChecksum;
+    return std::nullopt;
+}
+
+constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
+    const std::uint8_t* length = nullptr;
+    return international_failure<IBAN_LENGTHS>(s, length);
+}
+
+// The international checks, then the BBAN's layout and its national check
+// digits. Inline, so that the fast path takes it into its body and tests
+// the outcome once, as it does first_failure.
+inline std::optional<ErrorCode> strict_failure(std::string_view s) noexcept {
+    const StrictRules* rules = nullptr;
+    if (const auto error = international_failure<STRICT_RULES>(s, rules)) return error;
+    if (!layout_holds(*rules, s)) return ErrorCode::InvalidStructure;
+    if (rules->check != NationalCheck::None && !national_check_holds(rules->check, s)) {
+        return ErrorCode::InvalidChecksum;
+    }
     return std::nullopt;
 }
 

@@ -132,7 +132,9 @@ inline constexpr std::array<std::uint8_t, RIB_LENGTH> RIB_PLACE_VALUES = make_ri
 
 constexpr bool france(std::string_view bban) noexcept {
     unsigned sum = 0;
-    for (std::size_t i = 0; i < RIB_LENGTH; ++i) sum += RIB_PLACE_VALUES[i] * RIB_DIGITS[static_cast<std::uint8_t>(bban[i])];
+    for (std::size_t i = 0; i < RIB_LENGTH; ++i) {
+        sum += RIB_PLACE_VALUES[i] * RIB_DIGITS[static_cast<std::uint8_t>(bban[i])];
+    }
     const unsigned key = two_digits(bban.substr(RIB_LENGTH - 2));
     return sum % 97 == 0 && key >= 1 && key <= 97;
 }
@@ -204,26 +206,31 @@ static_assert(norway("15037577003") && !norway("15037577004"));
 static_assert(poland("109010140000071219812874"));
 static_assert(spain("00490290342413528341") && !spain("00490290352413528341"));
 
+using Algorithm = bool (*)(std::string_view iban) noexcept;
+
+template <bool (*check)(std::string_view bban) noexcept>
+constexpr bool on_bban(std::string_view iban) noexcept {
+    return check(iban.substr(4));
+}
+
+constexpr bool none(std::string_view) noexcept { return true; }
+
+// In the order of NationalCheck. A table rather than a switch: each check is
+// a small function of its own, reached by one indirect jump, instead of
+// branches of one function that must save the registers all of them use.
+inline constexpr std::array<Algorithm, 13> ALGORITHMS{
+    none,           mod97_10,          mod97_complement, on_bban<belgium>, on_bban<czech_slovak>,
+    on_bban<estonia>, on_bban<finland>, on_bban<france>, on_bban<iceland>, on_bban<italy>,
+    on_bban<norway>, on_bban<poland>,  on_bban<spain>,
+};
+static_assert(ALGORITHMS.size() == static_cast<std::size_t>(NationalCheck::Spain) + 1);
+static_assert(ALGORITHMS[static_cast<std::size_t>(NationalCheck::Norway)] == on_bban<norway>);
+static_assert(ALGORITHMS[static_cast<std::size_t>(NationalCheck::Mod97Complement)] == mod97_complement);
+
 }  // namespace
 
 bool national_check_holds(NationalCheck check, std::string_view iban) noexcept {
-    const std::string_view bban = iban.substr(4);
-    switch (check) {
-        case NationalCheck::None: return true;
-        case NationalCheck::Mod97_10: return mod97_10(iban);
-        case NationalCheck::Mod97Complement: return mod97_complement(iban);
-        case NationalCheck::Belgium: return belgium(bban);
-        case NationalCheck::CzechSlovak: return czech_slovak(bban);
-        case NationalCheck::Estonia: return estonia(bban);
-        case NationalCheck::Finland: return finland(bban);
-        case NationalCheck::France: return france(bban);
-        case NationalCheck::Iceland: return iceland(bban);
-        case NationalCheck::Italy: return italy(bban);
-        case NationalCheck::Norway: return norway(bban);
-        case NationalCheck::Poland: return poland(bban);
-        case NationalCheck::Spain: return spain(bban);
-    }
-    return true;
+    return ALGORITHMS[static_cast<std::size_t>(check)](iban);
 }
 
 }  // namespace cobalis::validators::iban
