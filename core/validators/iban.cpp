@@ -183,6 +183,7 @@ inline std::optional<ErrorCode> strict_failure(std::string_view s) noexcept {
     const StrictRules* rules = nullptr;
     if (const auto error = international_failure<STRICT_RULES>(s, rules)) return error;
     if (!layout_holds(*rules, s)) return ErrorCode::InvalidStructure;
+    // Most countries have no national check: no call for them.
     if (rules->check != NationalCheck::None && !national_check_holds(rules->check, s)) {
         return ErrorCode::InvalidChecksum;
     }
