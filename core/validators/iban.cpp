@@ -1,50 +1,168 @@
 #include "core/validators/iban.hpp"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
-#include <iterator>
+#include <cstring>
 #include <optional>
+#include <type_traits>
 
 #include "core/data/static_map.hpp"
+#include "core/validators/iban_registry.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators::iban {
 namespace {
 
-// Total IBAN length per country, country code and check digits included.
-constexpr data::Entry<std::uint8_t> IBAN_LENGTH_ENTRIES[] = {
-    {"AD", 24}, {"AE", 23}, {"AL", 28}, {"AT", 20}, {"AZ", 28}, {"BA", 20}, {"BE", 16}, {"BG", 22},
-    {"BH", 22}, {"BR", 29}, {"BY", 28}, {"CH", 21}, {"CR", 22}, {"CY", 28}, {"CZ", 24}, {"DE", 22},
-    {"DK", 18}, {"DO", 28}, {"EE", 20}, {"EG", 29}, {"ES", 24}, {"FI", 18}, {"FO", 18}, {"FR", 27},
-    {"GB", 22}, {"GE", 22}, {"GI", 23}, {"GL", 18}, {"GR", 27}, {"GT", 28}, {"HR", 21}, {"HU", 28},
-    {"IE", 22}, {"IL", 23}, {"IQ", 23}, {"IS", 26}, {"IT", 27}, {"JO", 30}, {"KW", 30}, {"KZ", 20},
-    {"LB", 28}, {"LC", 32}, {"LI", 21}, {"LT", 20}, {"LU", 20}, {"LV", 21}, {"LY", 25}, {"MC", 27},
-    {"MD", 24}, {"ME", 22}, {"MK", 19}, {"MR", 27}, {"MT", 31}, {"MU", 30}, {"NL", 18}, {"NO", 15},
-    {"PK", 24}, {"PL", 28}, {"PS", 29}, {"PT", 25}, {"QA", 29}, {"RO", 24}, {"RS", 22}, {"SA", 24},
-    {"SC", 31}, {"SD", 18}, {"SE", 24}, {"SI", 19}, {"SK", 24}, {"SM", 27}, {"ST", 25}, {"SV", 28},
-    {"TL", 23}, {"TN", 24}, {"TR", 26}, {"UA", 29}, {"VA", 22}, {"VG", 24}, {"XK", 20},
-};
+// The registry read as map entries: country code to total length.
+constexpr std::array<data::Entry<std::uint8_t>, IBAN_REGISTRY.size()> length_entries() noexcept {
+    std::array<data::Entry<std::uint8_t>, IBAN_REGISTRY.size()> entries{};
+    for (std::size_t i = 0; i < IBAN_REGISTRY.size(); ++i) {
+        entries[i] = {IBAN_REGISTRY[i].country, IBAN_REGISTRY[i].length};
+    }
+    return entries;
+}
 
 }  // namespace
 
-// The type is spelled out: deduced from the initialiser, g++ 12 places the
+// Total IBAN length per country, country code and check digits included. The
+// type is spelled out: deduced from the initialiser, g++ 12 places the
 // constant in writable data.
-constexpr data::StaticMap<std::uint8_t, std::size(IBAN_LENGTH_ENTRIES)> IBAN_LENGTHS{IBAN_LENGTH_ENTRIES};
-static_assert(IBAN_LENGTHS.size() == 79);
-static_assert(*IBAN_LENGTHS.find("NO") == 15 && *IBAN_LENGTHS.find("LC") == 32 && *IBAN_LENGTHS.find("GB") == 22);
+constexpr data::StaticMap<std::uint8_t, IBAN_REGISTRY.size()> IBAN_LENGTHS{length_entries()};
+static_assert(IBAN_LENGTHS.size() == 89);
+static_assert(*IBAN_LENGTHS.find("NO") == 15 && *IBAN_LENGTHS.find("RU") == 33 && *IBAN_LENGTHS.find("GB") == 22);
 static_assert(IBAN_LENGTHS.find("XX") == nullptr && IBAN_LENGTHS.find("gb") == nullptr);
+
+// Reaching this while the rules are built stops the compilation.
+void registry_layout_disagrees_with_its_length();
 
 namespace {
 
+// ---- strict: the registry's BBAN layout and the national check digits ------
+
+// The IBAN is read as five words of eight characters, word k from the place
+// min(8k, length - 8) on: the ones that would run past the end slide back,
+// so every place is in some word (in two where words overlap) and no word
+// reads outside the IBAN. An IBAN of the registry has 15 to 33 characters.
+inline constexpr std::size_t WORD = 8;
+inline constexpr std::size_t WORDS = 5;
+inline constexpr std::size_t MAX_IBAN = WORD * WORDS;
+
+constexpr std::size_t word_start(std::size_t length, std::size_t k) noexcept {
+    return std::min(k * WORD, length - WORD);
+}
+
+// Eight characters from `at` on as one little-endian word: one load where
+// the machine is little-endian.
+constexpr std::uint64_t word_at(std::string_view s, std::size_t at) noexcept {
+    std::uint64_t word = 0;
+    if (!std::is_constant_evaluated() && std::endian::native == std::endian::little) {
+        std::memcpy(&word, s.data() + at, WORD);
+        return word;
+    }
+    for (std::size_t i = 0; i < WORD; ++i) word |= std::uint64_t{static_cast<std::uint8_t>(s[at + i])} << (8 * i);
+    return word;
+}
+
+inline constexpr std::uint64_t LOW_BIT_OF_EACH_BYTE = 0x0101010101010101;
+
+// Which characters of `iban` are letters: bit k of byte i is set when
+// character i of word k is one. Past the international checks only digits
+// and letters A..Z remain, and they differ in bit 6 (0x30..0x39 against
+// 0x41..0x5A), so each word gives its bits by one shift and one mask.
+constexpr std::uint64_t letter_bits(std::string_view iban) noexcept {
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < WORDS; ++k) {
+        bits |= (word_at(iban, word_start(iban.size(), k)) >> (6 - k)) & (LOW_BIT_OF_EACH_BYTE << k);
+    }
+    return bits;
+}
+
+// A country's rules for strict validation: its length, as in IBAN_LENGTHS;
+// its BBAN layout as masks over the bits of letter_bits, `fixed` marking the
+// places open to one class only and `letters` those of them that take
+// letters (the others take digits); and its national check.
+struct StrictRules {
+    std::uint8_t length = 0;
+    NationalCheck check = NationalCheck::None;
+    std::uint64_t fixed = 0;
+    std::uint64_t letters = 0;
+};
+
+constexpr bool layout_holds(const StrictRules& rules, std::string_view iban) noexcept {
+    return (letter_bits(iban) & rules.fixed) == rules.letters;
+}
+
+// A layout such as "4!a6!n8!n": runs of a count, "!" and a class (n digits,
+// a upper-case letters, c either). The country code and check digits are
+// left open: the international checks have judged them.
+consteval StrictRules rules_of(const Registered& entry) {
+    std::array<char, MAX_IBAN> classes{'c', 'c', 'c', 'c'};
+    std::size_t length = 4;
+    std::size_t count = 0;
+    for (const char c : entry.bban) {
+        if (is_digit(c)) {
+            count = count * 10 + digit_value(c);
+        } else if (c != '!') {
+            if (length + count > MAX_IBAN) registry_layout_disagrees_with_its_length();
+            for (; count > 0; --count) classes[length++] = c;
+        }
+    }
+    if (length != entry.length) registry_layout_disagrees_with_its_length();
+    StrictRules rules{entry.length, entry.check, 0, 0};
+    for (std::size_t k = 0; k < WORDS; ++k) {
+        for (std::size_t i = 0; i < WORD; ++i) {
+            const char c = classes[word_start(length, k) + i];
+            const std::uint64_t bit = std::uint64_t{1} << (8 * i + k);
+            if (c != 'c') rules.fixed |= bit;
+            if (c == 'a') rules.letters |= bit;
+        }
+    }
+    return rules;
+}
+
+inline constexpr Registered GB{"GB", 22, "4!a6!n8!n", NationalCheck::None};
+inline constexpr Registered BR{"BR", 29, "8!n5!n10!n1!a1!c", NationalCheck::None};
+static_assert(layout_holds(rules_of(GB), "GB82WEST12345698765432"));
+static_assert(!layout_holds(rules_of(GB), "GB82WES712345698765432"));
+static_assert(!layout_holds(rules_of(GB), "GB82WEST1234569876543Z"));
+static_assert(layout_holds(rules_of(BR), "BR1800360305000010009795493C1") &&
+              layout_holds(rules_of(BR), "BR1800360305000010009795493CZ") &&
+              !layout_holds(rules_of(BR), "BR18003603050000100097954931Z") &&
+              !layout_holds(rules_of(BR), "BR18A0360305000010009795493C1"));
+static_assert(letter_bits("12345678") == 0 && letter_bits("A000000000000000000000000000000000000000") == 1 &&
+              letter_bits("000000000000000000000000000000000000000Z") == std::uint64_t{1} << 60);
+
+consteval std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> strict_entries() {
+    std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> entries{};
+    for (std::size_t i = 0; i < IBAN_REGISTRY.size(); ++i) {
+        entries[i] = {IBAN_REGISTRY[i].country, rules_of(IBAN_REGISTRY[i])};
+    }
+    return entries;
+}
+
+constexpr data::StaticMap<StrictRules, IBAN_REGISTRY.size()> STRICT_RULES{strict_entries()};
+
+// ---- the checks ----------------------------------------------------------------
+
 inline constexpr std::size_t MIN_STORED = 5;
 
-// The checks in their order; the first that fails names the error.
-constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
+constexpr std::size_t length_of(std::uint8_t length) noexcept { return length; }
+constexpr std::size_t length_of(const StrictRules& rules) noexcept { return rules.length; }
+
+// The international checks in their order; the first that fails names the
+// error. `table` gives each country's entry, whose length the IBAN must
+// have; `found` receives it.
+template <const auto& table, class Value>
+constexpr std::optional<ErrorCode> international_failure(std::string_view s, const Value*& found) noexcept {
     if (s.size() < MIN_STORED) return ErrorCode::InvalidLength;
     if (!is_upper(s[0]) || !is_upper(s[1])) return ErrorCode::InvalidCountry;
     if (!is_digit(s[2]) || !is_digit(s[3])) return ErrorCode::InvalidStructure;
-    const auto* length = IBAN_LENGTHS.find(s.substr(0, 2));
-    if (length == nullptr) return ErrorCode::UnsupportedCountry;
-    if (s.size() != *length) return ErrorCode::InvalidLength;
+    found = table.find(s.substr(0, 2));
+    if (found == nullptr) return ErrorCode::UnsupportedCountry;
+    if (s.size() != length_of(*found)) return ErrorCode::InvalidLength;
     // The character set and the check digits in one pass, the characters
     // judged first: the first four are already known to be letters and digits.
     const Mod97 rearranged = mod97(s.substr(4), s.substr(0, 4));
@@ -53,11 +171,29 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     return std::nullopt;
 }
 
-}  // namespace
+constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
+    const std::uint8_t* length = nullptr;
+    return international_failure<IBAN_LENGTHS>(s, length);
+}
 
-ValidationResult validate(std::string_view input) noexcept {
+// The international checks, then the BBAN's layout and its national check
+// digits. Inline, so that the fast path takes it into its body and tests
+// the outcome once, as it does first_failure.
+inline std::optional<ErrorCode> strict_failure(std::string_view s) noexcept {
+    const StrictRules* rules = nullptr;
+    if (const auto error = international_failure<STRICT_RULES>(s, rules)) return error;
+    if (!layout_holds(*rules, s)) return ErrorCode::InvalidStructure;
+    // Most countries have no national check: no call for them.
+    if (rules->check != NationalCheck::None && !national_check_holds(rules->check, s)) {
+        return ErrorCode::InvalidChecksum;
+    }
+    return std::nullopt;
+}
+
+template <auto checks>
+ValidationResult validate_with(std::string_view input) noexcept {
     InlineString s;
-    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure)) {
+    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks)) {
         return ValidationResult::invalid(*error);
     }
     const std::string_view text = s.view();
@@ -66,13 +202,18 @@ ValidationResult validate(std::string_view input) noexcept {
     return ValidationResult::valid(s, group_by_four(text), details);
 }
 
-bool is_valid(std::string_view input) noexcept {
+template <auto checks>
+bool is_valid_with(std::string_view input) noexcept {
     InlineString s;
-    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure);
+    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks);
 }
 
-// Placeholder until the national rules land: the strict answer is the plain one.
-ValidationResult validate_strict(std::string_view input) noexcept { return validate(input); }
-bool is_valid_strict(std::string_view input) noexcept { return is_valid(input); }
+}  // namespace
+
+ValidationResult validate(std::string_view input) noexcept { return validate_with<first_failure>(input); }
+bool is_valid(std::string_view input) noexcept { return is_valid_with<first_failure>(input); }
+
+ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<strict_failure>(input); }
+bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<strict_failure>(input); }
 
 }  // namespace cobalis::validators::iban
