@@ -29,13 +29,15 @@ bool is_special(std::string_view national) noexcept {
 // check; ten-digit ones from 1954 on, and their first nine digits modulo 11
 // give the check, a remainder of 10 the check 0.
 bool is_birth_number(std::string_view national) noexcept {
-    constexpr unsigned WOMEN = 50;
-    constexpr unsigned SERIALS_RUN_OUT = 20;
+    constexpr unsigned FOR_WOMEN = 50;
+    constexpr unsigned WHEN_SERIALS_RUN_OUT = 20;
     constexpr unsigned LAST_NINE_DIGIT_YEAR = 53;
     constexpr unsigned FIRST_1800S_YEAR = 80;
+    constexpr auto PLACES = place_values_modulo<11, 9>();
     const unsigned yy = two_digits_at(national, 0);
-    unsigned month = two_digits_at(national, 2) % WOMEN;
-    if (month > SERIALS_RUN_OUT) month -= SERIALS_RUN_OUT;
+    unsigned month = two_digits_at(national, 2);
+    if (month > FOR_WOMEN) month -= FOR_WOMEN;
+    if (month > WHEN_SERIALS_RUN_OUT) month -= WHEN_SERIALS_RUN_OUT;
     unsigned year = 1900 + yy;
     if (national.size() == 9) {
         if (yy >= FIRST_1800S_YEAR) year -= 100;
@@ -44,8 +46,8 @@ bool is_birth_number(std::string_view national) noexcept {
         year += 100;
     }
     if (!is_calendar_date(year, month, two_digits_at(national, 4))) return false;
-    constexpr auto PLACES = place_values_modulo<11, 9>();
-    return national.size() == 9 || digit_value(national[9]) == weighted_sum(national, PLACES) % 11 % 10;
+    if (national.size() == 9) return true;
+    return digit_value(national[9]) == mod_11_check_digit(weighted_sum(national, PLACES) % 11);
 }
 
 }  // namespace

@@ -135,6 +135,9 @@ constexpr bool passes_mod_11_10(std::string_view digits) noexcept {
 static_assert(passes_mod_11_10("794623") && passes_mod_11_10("002006673085") && passes_mod_11_10("136695976"));
 static_assert(!passes_mod_11_10("794624") && !passes_mod_11_10("136695977"));
 
+// A remainder modulo 11 as a check digit, where a remainder of 10 is written 0.
+constexpr unsigned mod_11_check_digit(unsigned remainder) noexcept { return remainder == 10 ? 0 : remainder; }
+
 // Gregorian dates, for the birth dates that personal numbers carry.
 constexpr bool is_leap_year(unsigned year) noexcept {
     return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
