@@ -42,7 +42,7 @@ PEER_IS_WRONG = {}
 # Czech birth numbers raise a woman's month by 50 and, since 2004, a month by 20 more when a day's
 # serial numbers run out: months 41-49 and 91-99 are never issued, though python-stdnum, reducing the
 # month modulo 50 and then 20, reads them as January to September. The first seven are typos of the
-# real CZ654123789; the shapes below draw no such month, so the last three are tested below.
+# real CZ654123789; the shapes below draw no such month, so the last three are tested at the end.
 CZ_MONTH_NEVER_ISSUED = ["CZ8545121233", "CZ7595104561", "CZ0049300010"]
 PEER_IS_WRONG.update(
     (number, (False, "a Czech birth number's month is never 41-49 or 91-99"))
