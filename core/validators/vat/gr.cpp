@@ -12,7 +12,7 @@ bool is_valid(std::string_view national) noexcept {
     return digit_value(national[8]) == (r == 10 ? 0 : r);
 }
 
-// Placeholder until the national check lands.
+// The shape rule already holds the check.
 bool has_valid_check(std::string_view) noexcept { return true; }
 
 }  // namespace cobalis::validators::vat::gr
