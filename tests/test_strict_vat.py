@@ -24,10 +24,10 @@ DIGITS = "0123456789"
 LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
 ALNUM = DIGITS + LETTERS
 
-# A shape is a text of classes, one a position: d a digit, 1 a digit 1-9, L a letter, X a digit or
+# A shape is a text of classes, one a position: d a digit, N a digit 1-9, L a letter, X a digit or
 # a letter; any other character stands for itself. CHECKS of a shape are the positions whose every
 # value is tried.
-CLASSES = {"d": DIGITS, "1": DIGITS[1:], "L": LETTERS, "X": ALNUM}
+CLASSES = {"d": DIGITS, "N": DIGITS[1:], "L": LETTERS, "X": ALNUM}
 
 
 def peer_is_valid(number):
@@ -65,11 +65,10 @@ SHAPES = {
            ("dd4d2ddddd", [3, 9])],
     "CY": [("ddddddddL", [8])],
     # CZ: legal entities, the special numbers opened by 6, and birth numbers (nine digits until 1953,
-    # ten since) with the tens digits of issued months (a literal 1 cannot be written: 10-12 are
-    # reached as 30-32, 60-62 and 80-82).
+    # ten since) with the tens digits of issued months.
     "CZ": [("dddddddd", [7]), ("6dddddddd", [8]),
            ("dd0dddddd", [3, 4]), ("dd2dddddd", [3, 4]), ("dd5dddddd", [3, 4]), ("dd7dddddd", [3, 4]),
-           ("dd0d0ddddd", [3, 9]), ("dd2d2ddddd", [3, 9]), ("dd3d0ddddd", [3, 9]), ("dd5d2ddddd", [3, 9]),
+           ("dd0d0ddddd", [3, 9]), ("dd1d0ddddd", [3, 9]), ("dd2d2ddddd", [3, 9]), ("dd3d0ddddd", [3, 9]), ("dd5d2ddddd", [3, 9]),
            ("dd6d0ddddd", [3, 9]), ("dd7d2ddddd", [3, 9]), ("dd8d2ddddd", [3, 9])],
     "DE": [("ddddddddd", [8])],
     "DK": [("dddddddd", [7])],
@@ -95,13 +94,13 @@ SHAPES = {
         ("3d1dddddddd", [10]),
         ("32ddddddddd", [10]),
     ],
-    "MT": [("1ddddddd", [6, 7]), ("0ddddddd", [6, 7])],
+    "MT": [("Nddddddd", [6, 7]), ("0ddddddd", [6, 7])],
     "NL": [("dddddddddBdd", [8]), ("dddddddddBdd", [10, 11]), ("000000000Bdd", [10, 11])],
     "PL": [("dddddddddd", [9])],
     "PT": [("ddddddddd", [8])],
     "RO": [("d" * n, [n - 1]) for n in range(2, 11)],
     "SE": [("dddddddddd01", [9])],
-    "SI": [("1ddddddd", [7])],
+    "SI": [("Nddddddd", [7])],
     # SK birth numbers: third digit 0 (men) or 5 (women), which no company number has.
     "SK": [("dddddddddd", [9]), ("dd0ddddddd", [9]), ("dd5ddddddd", [9])],
 }
