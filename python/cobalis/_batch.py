@@ -69,11 +69,11 @@ from _cobalis_batch import BatchResult
 from cobalis._types import ErrorCode
 
 if TYPE_CHECKING:
+    # Typed libraries only: pandas and pyarrow answers are typed Any (their
+    # columns match Indexed and ArrowColumn).
     import numpy
     import numpy.typing
-    import pandas
     import polars
-    import pyarrow
 
 __all__ = ["is_valid", "validate", "BatchResult", "BatchRow", "ArrowColumn", "IS_VALID_KINDS", "VALIDATE_KINDS"]
 
@@ -146,22 +146,23 @@ def core(operation: Operation) -> Any:
     return _cobalis_batch.is_valid if operation == "is_valid" else _cobalis_batch.validate
 
 
-@overload
-def is_valid(kind: str, values: pandas.Series, *, strict: bool = False, threads: int | None = None) -> pandas.Series: ...
+class Indexed(Protocol):
+    """A pandas Series or DataFrame, as far as the overloads need to know."""
+
+    @property
+    def iloc(self) -> Any: ...
+
+
 @overload
 def is_valid(kind: str, values: polars.Series, *, strict: bool = False, threads: int | None = None) -> polars.Series: ...
 @overload
-def is_valid(
-    kind: str, values: pyarrow.ChunkedArray, *, strict: bool = False, threads: int | None = None
-) -> pyarrow.ChunkedArray: ...
-@overload
-def is_valid(kind: str, values: pyarrow.Array, *, strict: bool = False, threads: int | None = None) -> pyarrow.Array: ...
-@overload
-def is_valid(
+def is_valid(  # type: ignore[overload-overlap]  # an array of text is iterable too
     kind: str, values: numpy.ndarray[Any, Any], *, strict: bool = False, threads: int | None = None
 ) -> numpy.typing.NDArray[numpy.bool_]: ...
 @overload
-def is_valid(kind: str, values: ArrowColumn, *, strict: bool = False, threads: int | None = None) -> BatchResult: ...
+def is_valid(kind: str, values: Indexed, *, strict: bool = False, threads: int | None = None) -> Any: ...
+@overload
+def is_valid(kind: str, values: ArrowColumn, *, strict: bool = False, threads: int | None = None) -> Any: ...
 @overload
 def is_valid(
     kind: str, values: Iterable[str | None], *, strict: bool = False, threads: int | None = None
@@ -178,25 +179,15 @@ def is_valid(kind: str, values: Any, *, strict: bool = False, threads: int | Non
 
 
 @overload
-def validate(
-    kind: str, values: pandas.Series, *, strict: bool = False, threads: int | None = None
-) -> pandas.DataFrame: ...
-@overload
 def validate(kind: str, values: polars.Series, *, strict: bool = False, threads: int | None = None) -> polars.Series: ...
 @overload
-def validate(
-    kind: str, values: pyarrow.ChunkedArray, *, strict: bool = False, threads: int | None = None
-) -> pyarrow.ChunkedArray: ...
-@overload
-def validate(
-    kind: str, values: pyarrow.Array, *, strict: bool = False, threads: int | None = None
-) -> pyarrow.StructArray: ...
-@overload
-def validate(
+def validate(  # type: ignore[overload-overlap]  # an array of text is iterable too
     kind: str, values: numpy.ndarray[Any, Any], *, strict: bool = False, threads: int | None = None
-) -> numpy.ndarray[Any, Any]: ...
+) -> numpy.ndarray[Any, numpy.dtype[numpy.void]]: ...
 @overload
-def validate(kind: str, values: ArrowColumn, *, strict: bool = False, threads: int | None = None) -> BatchResult: ...
+def validate(kind: str, values: Indexed, *, strict: bool = False, threads: int | None = None) -> Any: ...
+@overload
+def validate(kind: str, values: ArrowColumn, *, strict: bool = False, threads: int | None = None) -> Any: ...
 @overload
 def validate(
     kind: str, values: Iterable[str | None], *, strict: bool = False, threads: int | None = None

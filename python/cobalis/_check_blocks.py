@@ -21,9 +21,9 @@ import argparse
 import csv
 from typing import TYPE_CHECKING, Any, BinaryIO, NamedTuple, TextIO
 
-import pyarrow as pa
-import pyarrow.compute as pc
-import pyarrow.csv as pa_csv
+import pyarrow as pa  # type: ignore[import-untyped]
+import pyarrow.compute as pc  # type: ignore[import-untyped]
+import pyarrow.csv as pa_csv  # type: ignore[import-untyped]
 
 from cobalis._batch import core
 

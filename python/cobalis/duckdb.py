@@ -35,7 +35,7 @@ RESULT = duckdb.struct_type(
 
 
 def _function(operation: Operation, kind: str, strict: bool) -> Callable[[Any], Any]:
-    import pyarrow as pa
+    import pyarrow as pa  # type: ignore[import-untyped]
 
     check = core(operation)
 
@@ -46,15 +46,23 @@ def _function(operation: Operation, kind: str, strict: bool) -> Callable[[Any], 
     return column
 
 
+# Arrow vectors in and out; NULL rows are the functions' own to answer (null).
+# Spelled as text, which every DuckDB release since 0.9 takes.
+_OPTIONS: dict[str, Any] = {"type": "arrow", "null_handling": "special"}
+
+
 def register(connection: duckdb.DuckDBPyConnection) -> list[str]:
     """Adds the functions to ``connection``; answers their names, in the order added."""
     names = []
+    families: tuple[tuple[Operation, tuple[str, ...], Any], ...] = (
+        ("is_valid", IS_VALID_KINDS, sqltypes.BOOLEAN),
+        ("validate", VALIDATE_KINDS, RESULT),
+    )
     for strict, prefix in ((False, ""), (True, "strict_")):
-        for operation, kinds, returns in (("is_valid", IS_VALID_KINDS, sqltypes.BOOLEAN),
-                                          ("validate", VALIDATE_KINDS, RESULT)):
-            for kind in kinds if not strict else VALIDATE_KINDS:
+        for operation, kinds, returns in families:
+            for kind in VALIDATE_KINDS if strict else kinds:
                 name = f"{prefix}{operation}_{kind}"
-                connection.create_function(name, _function(operation, kind, strict), [sqltypes.VARCHAR], returns,
-                                           type="arrow", null_handling="special")
+                function = _function(operation, kind, strict)
+                connection.create_function(name, function, [sqltypes.VARCHAR], returns, **_OPTIONS)
                 names.append(name)
     return names

@@ -19,12 +19,12 @@ import functools
 from typing import Any
 
 import numpy as np
-import pandas as pd
+import pandas as pd  # type: ignore[import-untyped]
 
 from cobalis._batch import FIELDS, Operation, core
 
 try:
-    import pyarrow as pa
+    import pyarrow as pa  # type: ignore[import-untyped]
 except ImportError:  # pandas runs without it: the values are read one by one
     pa = None
 

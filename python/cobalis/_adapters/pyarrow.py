@@ -4,7 +4,7 @@ from __future__ import annotations
 
 from typing import Any
 
-import pyarrow as pa
+import pyarrow as pa  # type: ignore[import-untyped]
 
 from cobalis._batch import Operation, core
 
