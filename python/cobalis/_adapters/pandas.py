@@ -42,20 +42,25 @@ def answer(operation: Operation, kind: str, values: Any, strict: bool, threads: 
         answers = core(operation)(kind, column.to_numpy(dtype=object, na_value=None).tolist(), strict=strict)
     booleans, texts = result_dtypes(values.dtype)
     if operation == "is_valid":
-        return pd.Series(as_array(answers, booleans), index=values.index, name=values.name, copy=False)
+        array = as_array(answers, booleans)
+        return pd.Series(array, index=values.index, name=values.name, dtype=array.dtype, copy=False)
     if pa is not None:
         fields = [answers.combine_chunks().field(i) if answers.num_chunks != 1 else answers.chunk(0).field(i)
                   for i in range(len(FIELDS))]
     else:
         fields = [[None if row is None else row[field] for row in answers] for field in FIELDS]
-    columns = {name: as_array(field, booleans if name == "is_valid" else texts) for name, field in zip(FIELDS, fields)}
-    return pd.DataFrame(columns, index=values.index, copy=False)
+    columns = {}
+    for name, field in zip(FIELDS, fields):
+        array = as_array(field, booleans if name == "is_valid" else texts)
+        # The dtype said outright: pandas would take a bare array of text objects as str.
+        columns[name] = pd.Series(array, index=values.index, dtype=array.dtype, copy=False)
+    return pd.DataFrame(columns, copy=False)
 
 
 @functools.lru_cache(maxsize=64)
 def result_dtypes(dtype: Any) -> tuple[Any, Any]:
     """The dtypes pandas' string predicates and transformations give for ``dtype``."""
-    probe = pd.Series(["0", None], dtype=dtype)
+    probe = pd.Series(["0", None], dtype="category" if isinstance(dtype, pd.CategoricalDtype) else dtype)
     try:
         return probe.str.isdigit().dtype, probe.str.upper().dtype
     except (AttributeError, TypeError, NotImplementedError):
@@ -80,8 +85,9 @@ def as_array(values: Any, dtype: Any) -> Any:
         return np.array(values, dtype=np.bool_)
     # object: pandas gives bool for a column of booleans with nothing missing
     if pa is not None and isinstance(values, (pa.Array, pa.ChunkedArray)):
-        return values.to_numpy(zero_copy_only=False)
-    as_objects = np.array(values, dtype=object)
-    if as_objects.dtype == object and len(values) and all(type(v) is bool for v in values):
-        return as_objects.astype(np.bool_)
+        as_objects = values.to_numpy(zero_copy_only=False)
+    else:
+        as_objects = np.array(values, dtype=object)
+        if len(values) and all(type(v) is bool for v in values):
+            as_objects = as_objects.astype(np.bool_)
     return as_objects
