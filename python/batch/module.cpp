@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -479,7 +480,18 @@ std::shared_ptr<const Column> read_array(PyObject* pair, Answers& answers, int t
 // Answers the column that `exported` (what __arrow_c_stream__ or
 // __arrow_c_array__ returned) holds, then drops `exported`, so that the
 // producer has released everything before any error is raised.
+// The account of this thread's last call on an Arrow column, for the benchmark.
+struct LastCall {
+    std::int64_t rows = 0;
+    int threads = 0;
+    std::int64_t nanoseconds = 0;           // from the column's export to the answer
+    std::int64_t parallel_nanoseconds = 0;  // of which the threads were at work
+};
+thread_local LastCall last_call;
+
 PyObject* answer_arrow(PyObject* exported, bool is_stream, const Kind& kind, Operation op, int threads) noexcept {
+    const auto start = std::chrono::steady_clock::now();
+    (void)take_parallel_nanoseconds();
     Failure failure;
     std::shared_ptr<const Column> column;
     try {
@@ -494,7 +506,11 @@ PyObject* answer_arrow(PyObject* exported, bool is_stream, const Kind& kind, Ope
     }
     Py_DECREF(exported);
     if (failure) return failure.raise();
-    return new_result(std::move(column));
+    PyObject* result = new_result(column);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    last_call = {column->length, threads, std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count(),
+                 take_parallel_nanoseconds()};
+    return result;
 }
 
 // Calls values.<method>() when values has it. Answers false with an
@@ -711,6 +727,12 @@ PyObject* validate_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
 
 PyObject* outstanding_entry(PyObject*, PyObject*) noexcept { return PyLong_FromLongLong(outstanding()); }
 
+PyObject* last_call_entry(PyObject*, PyObject*) noexcept {
+    return Py_BuildValue("{sLsisdsd}", "rows", static_cast<long long>(last_call.rows), "threads", last_call.threads,
+                         "seconds", static_cast<double>(last_call.nanoseconds) * 1e-9, "parallel_seconds",
+                         static_cast<double>(last_call.parallel_nanoseconds) * 1e-9);
+}
+
 PyMethodDef methods[] = {
     {"is_valid", as_cfunction(is_valid_entry), METH_VARARGS | METH_KEYWORDS,
      "is_valid(kind, values, *, strict=False, threads=None)\n--\n\n"
@@ -720,6 +742,10 @@ PyMethodDef methods[] = {
      "validate(kind, values, *, strict=False, threads=None)\n--\n\n"
      "Validates every value of a column with the validate function of `kind` (strict: of cobalis.strict), "
      "an Arrow column on `threads` threads (None: every core the process may use)."},
+    {"_last_call", last_call_entry, METH_NOARGS,
+     "_last_call()\n--\n\n"
+     "This thread's last call on an Arrow column: its rows, threads, seconds from the column's export to the "
+     "answer, and of those the seconds its threads were at work (for the benchmark)."},
     {"_outstanding", outstanding_entry, METH_NOARGS,
      "_outstanding()\n--\n\n"
      "How many answer columns and exports of them are still alive (for leak checks)."},
