@@ -643,14 +643,18 @@ std::string kind_list(Operation op) {
     return out;
 }
 
-const Kind* kind_of(PyObject* name, Operation op, bool strict) noexcept {
-    if (!PyUnicode_Check(name)) {
-        PyObject* type_name = PyType_GetQualName(Py_TYPE(name));
-        if (type_name == nullptr) return nullptr;
-        PyErr_Format(PyExc_TypeError, "cobalis.%s: kind must be a str, not %U", name_of(op), type_name);
+// Raises TypeError "cobalis.<op>: <what>, not <the value's type>"; answers null.
+std::nullptr_t wrong_type(Operation op, const char* what, PyObject* value) noexcept {
+    PyObject* type_name = PyType_GetQualName(Py_TYPE(value));
+    if (type_name != nullptr) {
+        PyErr_Format(PyExc_TypeError, "cobalis.%s: %s, not %U", name_of(op), what, type_name);
         Py_DECREF(type_name);
-        return nullptr;
     }
+    return nullptr;
+}
+
+const Kind* kind_of(PyObject* name, Operation op, bool strict) noexcept {
+    if (!PyUnicode_Check(name)) return wrong_type(op, "kind must be a str", name);
     Py_ssize_t size = 0;
     const char* text = PyUnicode_AsUTF8AndSize(name, &size);
     if (text == nullptr) return nullptr;
@@ -678,10 +682,7 @@ bool threads_of(PyObject* value, Operation op, int& threads) noexcept {
     threads = 0;
     if (value == nullptr || value == Py_None) return true;
     if (!PyLong_Check(value) || PyBool_Check(value)) {
-        PyObject* type_name = PyType_GetQualName(Py_TYPE(value));
-        if (type_name == nullptr) return false;
-        PyErr_Format(PyExc_TypeError, "cobalis.%s: threads must be None or an int, not %U", name_of(op), type_name);
-        Py_DECREF(type_name);
+        wrong_type(op, "threads must be None or an int", value);
         return false;
     }
     int overflow = 0;
