@@ -19,6 +19,7 @@ from __future__ import annotations
 
 import argparse
 import csv
+import functools
 from typing import TYPE_CHECKING, Any, BinaryIO, NamedTuple, TextIO
 
 import pyarrow as pa  # type: ignore[import-untyped]
@@ -97,7 +98,7 @@ class Done(NamedTuple):
 
 def rewrite(block: bytes, terminator: str, width: int, index: int, args: argparse.Namespace) -> Done | None:
     """The block's rows written back with the four results, or None when the block is not for us."""
-    if b"\0" in block or block.count(b"\r") != block.count(b"\r\n"):
+    if b"\0" in block or (b"\r" in block and block.count(b"\r") != block.count(b"\r\n")):
         return None
     names = [str(i) for i in range(width)]
     try:
@@ -115,7 +116,9 @@ def rewrite(block: bytes, terminator: str, width: int, index: int, args: argpars
         return None
     if width == 1 and pc.any(pc.equal(table.column(0), "")).as_py():
         return None  # a lone empty field is a blank line to the standard library, skipped
-    fields = pc.binary_join_element_wise(*(quoted(table.column(i)) for i in range(width)), ",")
+    # Without a quote in the block no field holds a comma or a line break either.
+    columns = [table.column(i) for i in range(width)]
+    fields = pc.binary_join_element_wise(*(map(quoted, columns) if b'"' in block else columns), ",")
     expected = block if block.endswith(b"\n") else block + terminator.encode()
     if not text_of(pc.binary_join_element_wise(fields, terminator, "")).equals(pa.py_buffer(expected)):
         return None
@@ -138,10 +141,11 @@ def rewrite(block: bytes, terminator: str, width: int, index: int, args: argpars
 def quoted(column: Any) -> Any:
     """The column as the standard library's writer writes its fields."""
     chunks = column.chunks if isinstance(column, pa.ChunkedArray) else [column]
-    texts = [chunk.buffers()[2] for chunk in chunks if len(chunk)]
-    if not any(mark in text.to_pybytes() for text in texts if text is not None for mark in NEEDS_QUOTES):
+    texts = [text.to_pybytes() for chunk in chunks if len(chunk) and (text := chunk.buffers()[2]) is not None]
+    marks = [mark.decode() for mark in NEEDS_QUOTES if any(mark in text for text in texts)]
+    if not marks:
         return column
-    needs = pc.match_substring_regex(column, '[,"\\r\\n]')
+    needs = functools.reduce(pc.or_, (pc.match_substring(column, mark) for mark in marks))
     return pc.if_else(needs, pc.binary_join_element_wise('"', pc.replace_substring(column, '"', '""'), '"', ""), column)
 
 
