@@ -525,3 +525,15 @@ def test_blocks_and_rows_give_the_same_bytes(capsys, tmp_path, monkeypatch, csv_
         patch.setattr(cli, "arrow_blocks", lambda: None)
         by_rows = run(capsys, *argv)
     assert in_blocks == by_rows
+
+
+def test_check_output_in_another_encoding_is_left_to_the_rows(capsys, tmp_path, monkeypatch, check_path):
+    source = tmp_path / "in.csv"
+    write_csv(source, [["name", "iban"], ["Müller", GB_IBAN]])
+    latin = io.TextIOWrapper(io.BytesIO(), encoding="latin-1", newline="")
+    monkeypatch.setattr(sys, "stdout", latin)
+    assert cli.main(["check", "iban", str(source), "-c", "iban"]) == 0
+    latin.flush()
+    assert latin.buffer.getvalue().decode("latin-1").splitlines()[1] == f"Müller,{GB_IBAN},{','.join(appended(GB_IBAN))}"
+    if check_path != "rows":
+        assert check_path.taken == 0

@@ -18,6 +18,7 @@ with its own messages for whatever is wrong.
 from __future__ import annotations
 
 import argparse
+import codecs
 import csv
 import functools
 from typing import TYPE_CHECKING, Any, BinaryIO, NamedTuple, TextIO
@@ -43,8 +44,8 @@ def check(
 ) -> None:
     """Checks blocks of rows from where `lines` stands; leaves `lines` at the first row not taken."""
     binary = getattr(out, "buffer", None)
-    if not stream.seekable() or binary is None:
-        return
+    if not stream.seekable() or binary is None or codecs.lookup(getattr(out, "encoding", "") or "ascii").name != "utf-8":
+        return  # the rows are written as UTF-8 bytes, beside what goes through `out`
     start, line = lines.offset, lines.line
     stream.seek(start)
     pending = b""

@@ -388,8 +388,9 @@ examples:
   printf '4111111111111111\\n4111111111111112\\n' | cobalis validate credit_card -"""
 
 CHECK_EPILOG = """\
-Reads the CSV file row by row (any size; memory use stays constant), validates
-the named column and writes every row back with four columns appended:
+Reads the CSV file row by row, or with pyarrow installed a block of rows at a
+time on every core (any size; memory use stays bounded), validates the named
+column and writes every row back with four columns appended:
 is_valid ("true" or "false"), error (empty for a valid value), compact and
 formatted. With --output the result is written under a temporary name beside
 OUT.csv and renamed into place only when complete; without it the rows go to
