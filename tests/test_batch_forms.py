@@ -209,9 +209,16 @@ def test_pandas_without_pyarrow_answers_the_same(monkeypatch, dtype, operation):
     (pd.testing.assert_series_equal if operation == "is_valid" else pd.testing.assert_frame_equal)(without, with_arrow)
 
 
-def test_no_column_library_is_imported_for_a_list():
-    code = ("import sys, cobalis; cobalis.is_valid('iban', ['x']); cobalis.validate('iban', iter(['x'])); "
-            "print(sorted({'pandas', 'polars', 'pyarrow', 'numpy'} & set(sys.modules)))")
+@pytest.mark.parametrize("library, code", [
+    ("", "cobalis.is_valid('iban', ['x']); cobalis.validate('iban', iter(['x']))"),
+    ("polars", "import polars as pl, cobalis.polars; cobalis.validate('iban', pl.Series(['x'])); "
+               "pl.LazyFrame({'a': ['x']}).select(pl.col('a').cobalis.is_valid('iban')).collect()"),
+])
+def test_no_other_column_library_is_imported(library, code):
+    if library and optional(library) is None:
+        pytest.skip(f"{library} is not installed")
+    others = {"pandas", "polars", "pyarrow", "numpy"} - {library}
+    code = f"import sys, cobalis; {code}; print(sorted({others!r} & set(sys.modules)))"
     env = {**os.environ, "PYTHONPATH": os.pathsep.join(p for p in sys.path if p)}
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, env=env, timeout=60)
     assert (done.returncode, done.stdout) == (0, "[]\n"), done.stderr
