@@ -484,7 +484,7 @@ def test_check_strict_uses_the_national_rules(capsys, tmp_path, check_path):
 
 
 # Text that reads differently, or not at all: every kind of thing the block reader must leave alone.
-DAMAGE = [b"\n", b"\r\n", b'"', b",", b"\xff", b"\xe9", b"\r", b"\x00", b",,", b' "x"', b'"a""b",', b"\n\n"]
+DAMAGE = [b"\n", b"\r\n", b'"', b",", b"\xff", b"\xe9", b"\xed\xa0\x80", b"\r", b"\x00", b",,", b' "x"', b'"a""b",', b"\n\n"]
 FIELDS = st.one_of(st.text(alphabet='aB1 ,"\n-é', max_size=6),
                    st.sampled_from([GB_IBAN, NO_IBAN, "gb82 west", "a\r\nb", "c\rd"]))
 
