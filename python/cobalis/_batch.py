@@ -36,7 +36,7 @@ results keep the column's own string dtype.
   ``polars.DataFrame(answer)``. pandas, polars and pyarrow columns are read
   the same way, straight from their Arrow buffers.
 * ``threads``: the rows of an Arrow column are checked with the interpreter
-  lock released, a long column (tens of thousands of rows) split across
+  lock released, a long column (from some 16,000 rows) split across
   ``threads`` threads, by default every core the process may use
   (``os.sched_getaffinity``); ``threads=1`` keeps to one. The answer is the
   same whatever the split. Lists, numpy arrays and pandas columns without
