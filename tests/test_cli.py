@@ -1,5 +1,10 @@
 """The cobalis command line, run in-process through main(argv) and once as
-`python -m cobalis` in a subprocess."""
+`python -m cobalis` in a subprocess.
+
+Every `check` test runs twice: with the block reader (pyarrow), in blocks of a
+few kilobytes so that files span many blocks, and row by row with the
+standard library alone; both must give the same bytes.
+"""
 
 import csv
 import io
@@ -14,6 +19,8 @@ import sys
 import _cobalis
 import pytest
 from cobalis import cli
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
 
 GB_IBAN = "GB82 WEST 1234 5698 7654 32"
 NO_IBAN = "NO93 8601 1117 947"
@@ -136,6 +143,43 @@ def test_version(capsys):
 
 
 # --- check ---------------------------------------------------------------------
+
+
+class Blocks:
+    """The block reader with small blocks, counting the blocks it takes."""
+
+    def __init__(self, module, monkeypatch):
+        self.taken = 0
+        rewrite = module.rewrite
+
+        def counting(*args):
+            done = rewrite(*args)
+            self.taken += done is not None
+            return done
+
+        monkeypatch.setattr(module, "rewrite", counting)
+        monkeypatch.setattr(module, "BLOCK_BYTES", 4096)
+
+
+@pytest.fixture(autouse=True)
+def check_path(request, monkeypatch):
+    """None for tests of other commands; else "rows" or the Blocks in use."""
+    mode = getattr(request, "param", None)
+    if mode is None:
+        return None
+    blocks = cli.arrow_blocks()
+    if mode == "rows":
+        monkeypatch.setattr(cli, "arrow_blocks", lambda: None)
+        return "rows"
+    if blocks is None:
+        pytest.skip("pyarrow is not installed")
+    return Blocks(blocks, monkeypatch)
+
+
+def pytest_generate_tests(metafunc):
+    if metafunc.function.__name__.startswith("test_check"):
+        metafunc.parametrize("check_path", ["blocks", "rows"], indirect=True)
+
 
 
 def write_csv(path, rows, terminator="\n"):
@@ -406,3 +450,90 @@ def test_validate_argument_that_is_not_utf8(capsys):
     assert status == 2
     assert json_lines(out) == [_cobalis.validate_iban(GB_IBAN)]
     assert err == "cobalis validate: error: value 2 is not valid UTF-8 text\n"
+
+
+# --- check: the block reader and the row reader give the same bytes -----------------------
+
+
+def test_check_blocks_are_taken_until_one_the_standard_library_reads_differently(capsys, tmp_path, check_path):
+    source = tmp_path / "in.csv"
+    rows = "".join(f'{n},"x, {n}",{GB_IBAN if n % 3 else NO_IBAN}\r\n' for n in range(1000))
+    source.write_bytes(("n,note,iban\r\n" + rows + "\r\n" + rows).encode())  # a blank line half way
+    status, out, err = run(capsys, "check", "iban", str(source), "-c", "iban")
+    assert status == 0 and err == "2000 rows: 2000 valid, 0 invalid\n"
+    lines = out.split("\r\n")
+    assert lines[1] == f'0,"x, 0",{NO_IBAN},{",".join(appended(NO_IBAN))}' and len(lines) == 2002
+    if check_path != "rows":
+        assert 0 < check_path.taken < 20  # the first half in blocks, then row by row
+
+
+def test_check_strict_uses_the_national_rules(capsys, tmp_path, check_path):
+    needs("validate_vat")
+    import cobalis.strict
+
+    values = ["DE 136 695 976", "DE 136 695 977", "ATU13585627", "XI123"]
+    source = tmp_path / "in.csv"
+    write_csv(source, [["vat"]] + [[v] for v in values])
+    status, out, _ = run(capsys, "check", "--strict", "vat", str(source), "-c", "vat")
+    results = [cobalis.strict.validate_vat(v) for v in values]
+    assert list(csv.reader(io.StringIO(out)))[1:] == [
+        [v, "true" if r["is_valid"] else "false", r["error"] or "", r["compact"], r["formatted"]]
+        for v, r in zip(values, results)
+    ]
+    assert status == (0 if all(r["is_valid"] for r in results) else 1)
+
+
+# Text that reads differently, or not at all: every kind of thing the block reader must leave alone.
+DAMAGE = [b"\n", b"\r\n", b'"', b",", b"\xff", b"\xe9", b"\xed\xa0\x80", b"\r", b"\x00", b",,", b' "x"', b'"a""b",', b"\n\n"]
+FIELDS = st.one_of(st.text(alphabet='aB1 ,"\n-é', max_size=6),
+                   st.sampled_from([GB_IBAN, NO_IBAN, "gb82 west", "a\r\nb", "c\rd"]))
+
+
+@st.composite
+def csv_files(draw):
+    width = draw(st.integers(1, 3))
+    terminator = draw(st.sampled_from(["\n", "\r\n"]))
+    rows = draw(st.lists(st.lists(FIELDS, min_size=width, max_size=width), max_size=15))
+    text = io.StringIO()
+    csv.writer(text, lineterminator=terminator).writerows([[f"c{i}" for i in range(width)]] + rows)
+    data = text.getvalue().encode()
+    header = data.index(terminator.encode()) + len(terminator)
+    for _ in range(draw(st.sampled_from([0, 0, 1, 2]))):
+        at = draw(st.integers(header, len(data)))
+        data = data[:at] + draw(st.sampled_from(DAMAGE)) + data[at:]
+    if draw(st.booleans()):
+        data = data.rstrip(b"\r\n")
+    if draw(st.booleans()):
+        data = b"\xef\xbb\xbf" + data
+    return data, f"c{draw(st.integers(0, width - 1))}"
+
+
+@settings(max_examples=80, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
+@given(csv_file=csv_files(), block_bytes=st.sampled_from([16, 64, 1 << 20]))
+def test_blocks_and_rows_give_the_same_bytes(capsys, tmp_path, monkeypatch, csv_file, block_bytes):
+    blocks = cli.arrow_blocks()
+    if blocks is None:
+        pytest.skip("pyarrow is not installed")
+    data, column = csv_file
+    source = tmp_path / "in.csv"
+    source.write_bytes(data)
+    argv = ["check", "iban", str(source), "-c", column]
+    with monkeypatch.context() as patch:
+        patch.setattr(blocks, "BLOCK_BYTES", block_bytes)
+        in_blocks = run(capsys, *argv)
+    with monkeypatch.context() as patch:
+        patch.setattr(cli, "arrow_blocks", lambda: None)
+        by_rows = run(capsys, *argv)
+    assert in_blocks == by_rows
+
+
+def test_check_output_in_another_encoding_is_left_to_the_rows(capsys, tmp_path, monkeypatch, check_path):
+    source = tmp_path / "in.csv"
+    write_csv(source, [["name", "iban"], ["Müller", GB_IBAN]])
+    latin = io.TextIOWrapper(io.BytesIO(), encoding="latin-1", newline="")
+    monkeypatch.setattr(sys, "stdout", latin)
+    assert cli.main(["check", "iban", str(source), "-c", "iban"]) == 0
+    latin.flush()
+    assert latin.buffer.getvalue().decode("latin-1").splitlines()[1] == f"Müller,{GB_IBAN},{','.join(appended(GB_IBAN))}"
+    if check_path != "rows":
+        assert check_path.taken == 0

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <new>
 
+#include "python/batch/parallel.hpp"
+
 namespace cobalis::batch {
 namespace {
 
@@ -67,6 +69,18 @@ template class PodBuffer<char>;
 
 const void* Bitmap::address() const noexcept { return address_of(bytes_); }
 
+void Bitmap::copy_in(std::int64_t at, const Bitmap& from, std::int64_t rows) noexcept {
+    const std::uint8_t* source = from.bytes_.data();
+    std::uint8_t* target = bytes_.data() + (at >> 3);
+    const auto shift = static_cast<unsigned>(at & 7);
+    const auto count = static_cast<std::size_t>((rows + 7) / 8);
+    // A piece's bits past its last row are zero, so whole bytes can be ORed in.
+    for (std::size_t i = 0; i < count; ++i) {
+        target[i] |= static_cast<std::uint8_t>(source[i] << shift);
+        if (shift != 0) target[i + 1] |= static_cast<std::uint8_t>(source[i] >> (8 - shift));
+    }
+}
+
 void BoolColumnBuilder::reserve(std::int64_t more_rows) {
     values_.grow_to(rows_ + more_rows);
     validity_.grow_to(rows_ + more_rows);
@@ -80,6 +94,23 @@ std::shared_ptr<const Column> BoolColumnBuilder::finish() {
     column->buffers = {nulls_ != 0 ? validity_.address() : nullptr, values_.address()};
     column->owners = {validity_.freeze(), values_.freeze()};
     return column;
+}
+
+std::shared_ptr<const Column> BoolColumnBuilder::join(std::span<const BoolColumnBuilder> pieces) {
+    BoolColumnBuilder joined;
+    for (const auto& piece : pieces) {
+        joined.rows_ += piece.rows_;
+        joined.nulls_ += piece.nulls_;
+    }
+    joined.values_.grow_to(joined.rows_ + 8);
+    joined.validity_.grow_to(joined.rows_ + 8);
+    std::int64_t at = 0;
+    for (const auto& piece : pieces) {
+        joined.values_.copy_in(at, piece.values_, piece.rows_);
+        joined.validity_.copy_in(at, piece.validity_, piece.rows_);
+        at += piece.rows_;
+    }
+    return joined.finish();
 }
 
 void StringColumnBuilder::reserve(std::int64_t more_rows, std::int64_t more_bytes) {
@@ -110,6 +141,52 @@ void StringColumnBuilder::copy_rows_of(const StringColumnBuilder& other) {
     narrow_.append(other.narrow_.data(), other.narrow_.size());
     wide_offsets_.append(other.wide_offsets_.data(), other.wide_offsets_.size());
     data_.append(other.data_.data(), other.data_.size());
+}
+
+std::int64_t StringColumnBuilder::rows() const noexcept {
+    return static_cast<std::int64_t>(wide_ ? wide_offsets_.size() : narrow_.size()) - 1;
+}
+
+void StringColumnBuilder::size_for(std::int64_t rows, std::int64_t bytes) {
+    // Called on a new builder, whose one offset is the 0 of row 0.
+    const auto offsets = static_cast<std::size_t>(rows) + 1;
+    wide_ = static_cast<std::size_t>(bytes) > NARROW_MAX;
+    if (wide_) {
+        narrow_.freeze();
+        wide_offsets_.resize_for_writing(offsets);
+        wide_offsets_.data()[0] = 0;
+    } else {
+        narrow_.resize_for_writing(offsets);
+    }
+    data_.resize_for_writing(static_cast<std::size_t>(bytes));
+}
+
+namespace {
+
+// Writes offsets 1..rows of a piece, moved by `base`, from `target` on.
+template <class To, class From>
+void shift_offsets(To* target, const From* source, std::int64_t rows, std::int64_t base) noexcept {
+    for (std::int64_t i = 1; i <= rows; ++i) target[i] = static_cast<To>(source[i] + base);
+}
+
+}  // namespace
+
+void StringColumnBuilder::copy_in(std::int64_t first_row, std::int64_t first_byte,
+                                  const StringColumnBuilder& piece) noexcept {
+    // Offset 0 of every piece is the last offset of the one before: only
+    // offsets 1 and on are written, so no two pieces write the same place.
+    const std::int64_t rows = piece.rows();
+    if (piece.data_.size() != 0) std::memcpy(data_.data() + first_byte, piece.data_.data(), piece.data_.size());
+    if (wide_) {
+        std::int64_t* target = wide_offsets_.data() + first_row;
+        if (piece.wide_) {
+            shift_offsets(target, piece.wide_offsets_.data(), rows, first_byte);
+        } else {
+            shift_offsets(target, piece.narrow_.data(), rows, first_byte);
+        }
+    } else {
+        shift_offsets(narrow_.data() + first_row, piece.narrow_.data(), rows, first_byte);
+    }
 }
 
 std::shared_ptr<Column> StringColumnBuilder::finish(const char* name) {
@@ -206,6 +283,58 @@ std::shared_ptr<const Column> ResultColumnsBuilder::finish() {
     row->owners = {std::move(validity)};
     row->children = {std::move(is_valid), std::move(error), std::move(compact), std::move(formatted)};
     return row;
+}
+
+std::shared_ptr<const Column> ResultColumnsBuilder::join(std::span<ResultColumnsBuilder> pieces, int threads) {
+    // Where each piece starts in the joined column: its first row, and the
+    // first byte of its error, compact and formatted texts.
+    struct Start {
+        std::int64_t row = 0, error = 0, compact = 0, formatted = 0;
+    };
+    std::vector<Start> starts(pieces.size() + 1);
+    ResultColumnsBuilder joined;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const ResultColumnsBuilder& piece = pieces[i];
+        const StringColumnBuilder& formatted = piece.formatted_is_compact_ ? piece.compact_ : piece.formatted_;
+        starts[i + 1] = {starts[i].row + piece.rows_, starts[i].error + piece.error_.bytes(),
+                         starts[i].compact + piece.compact_.bytes(), starts[i].formatted + formatted.bytes()};
+        joined.nulls_ += piece.nulls_;
+        joined.errors_ += piece.errors_;
+        joined.formatted_is_compact_ = joined.formatted_is_compact_ && piece.formatted_is_compact_;
+    }
+    const Start& end = starts.back();
+    joined.rows_ = end.row;
+    for (Bitmap* bitmap : {&joined.validity_, &joined.is_valid_, &joined.error_validity_}) bitmap->grow_to(end.row + 8);
+    joined.error_.size_for(end.row, end.error);
+    joined.compact_.size_for(end.row, end.compact);
+    if (!joined.formatted_is_compact_) joined.formatted_.size_for(end.row, end.formatted);
+
+    // Task 0 joins the bitmaps (small, and sharing bytes where pieces meet);
+    // task 1 + i copies the texts of piece i.
+    const bool ok = run_tasks(pieces.size() + 1, threads, [&](std::size_t task) {
+        if (task == 0) {
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                const std::int64_t at = starts[i].row, rows = pieces[i].rows_;
+                joined.validity_.copy_in(at, pieces[i].validity_, rows);
+                joined.is_valid_.copy_in(at, pieces[i].is_valid_, rows);
+                joined.error_validity_.copy_in(at, pieces[i].error_validity_, rows);
+            }
+            return;
+        }
+        // Freeing here, not after the join, spreads the unmapping of large
+        // buffers over the threads too. The bitmaps stay, for task 0.
+        ResultColumnsBuilder& piece = pieces[task - 1];
+        const Start& start = starts[task - 1];
+        joined.error_.copy_in(start.row, start.error, piece.error_);
+        joined.compact_.copy_in(start.row, start.compact, piece.compact_);
+        if (!joined.formatted_is_compact_) {
+            joined.formatted_.copy_in(start.row, start.formatted,
+                                      piece.formatted_is_compact_ ? piece.compact_ : piece.formatted_);
+        }
+        for (StringColumnBuilder* texts : {&piece.error_, &piece.compact_, &piece.formatted_}) texts->drop();
+    });
+    if (!ok) throw std::bad_alloc();
+    return joined.finish();
 }
 
 namespace {

@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/types.hpp"
@@ -46,6 +48,16 @@ public:
     PodBuffer() = default;
     PodBuffer(const PodBuffer&) = delete;
     PodBuffer& operator=(const PodBuffer&) = delete;
+    PodBuffer(PodBuffer&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          size_(std::exchange(other.size_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)) {}
+    PodBuffer& operator=(PodBuffer&& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
+        return *this;
+    }
     ~PodBuffer() { std::free(data_); }
 
     void reserve(std::size_t n) {
@@ -61,6 +73,13 @@ public:
         size_ += n;
     }
     void clear() noexcept { size_ = 0; }
+    // Grows to `n` values whose contents are left to the caller to write. The
+    // memory is not touched here, so that the threads filling it in take
+    // their own page faults.
+    void resize_for_writing(std::size_t n) {
+        reserve(n);
+        size_ = n;
+    }
     // Grows to `n` values, the new ones zero.
     void resize_zeroed(std::size_t n) {
         if (n <= size_) return;
@@ -89,6 +108,9 @@ class Bitmap {
 public:
     void grow_to(std::int64_t rows) { bytes_.resize_zeroed(static_cast<std::size_t>((rows + 7) / 8)); }
     void set(std::int64_t row) noexcept { bytes_.data()[row >> 3] |= static_cast<std::uint8_t>(1u << (row & 7)); }
+    // ORs the first `rows` bits of `from` in from bit `at` on; this bitmap has
+    // been grown to at least `at + rows + 8` bits.
+    void copy_in(std::int64_t at, const Bitmap& from, std::int64_t rows) noexcept;
     const void* address() const noexcept;
     std::shared_ptr<const void> freeze() { return bytes_.freeze(); }
 
@@ -110,6 +132,8 @@ public:
         ++rows_;
     }
     std::shared_ptr<const Column> finish();
+    // The rows of `pieces`, in order, as one column.
+    static std::shared_ptr<const Column> join(std::span<const BoolColumnBuilder> pieces);
 
 private:
     Bitmap values_;
@@ -132,6 +156,20 @@ public:
     // Becomes a copy of `other`, every row so far.
     void copy_rows_of(const StringColumnBuilder& other);
     std::shared_ptr<Column> finish(const char* name);
+
+    [[nodiscard]] std::int64_t rows() const noexcept;
+    [[nodiscard]] std::int64_t bytes() const noexcept { return static_cast<std::int64_t>(data_.size()); }
+    // Joining pieces: an empty builder is sized for all their rows, then each
+    // piece is copied into its place, different pieces from different
+    // threads at once.
+    void size_for(std::int64_t rows, std::int64_t bytes);
+    void copy_in(std::int64_t first_row, std::int64_t first_byte, const StringColumnBuilder& piece) noexcept;
+    // Frees the rows, leaving a builder fit only to be destroyed.
+    void drop() noexcept {
+        narrow_ = {};
+        wide_offsets_ = {};
+        data_ = {};
+    }
 
 private:
     static constexpr std::size_t NARROW_MAX = 0x7fffffff;
@@ -161,6 +199,9 @@ public:
     void append(const ValidationResult& result);
     void append_null();
     std::shared_ptr<const Column> finish();
+    // The rows of `pieces`, in order, as one column; the texts are copied on
+    // up to `threads` threads, each piece's freed as soon as copied.
+    static std::shared_ptr<const Column> join(std::span<ResultColumnsBuilder> pieces, int threads);
 
 private:
     Bitmap validity_;

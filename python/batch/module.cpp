@@ -7,17 +7,24 @@
 // same interface. A plain iterable of str and None is answered with a list.
 #include <Python.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <vector>
 
 #include "python/batch/arrow_abi.hpp"
 #include "python/batch/column.hpp"
 #include "python/batch/kinds.hpp"
+#include "python/batch/parallel.hpp"
 #include "python/batch/strings_in.hpp"
 
 namespace cobalis::batch {
@@ -35,39 +42,97 @@ const char* name_of(Operation op) noexcept { return op == Operation::is_valid ? 
 // costs more than checking the rows.
 constexpr std::int64_t ROWS_WORTH_RELEASING = 256;
 
+// Below this many rows a call stays on one thread: starting threads and
+// joining their pieces of the answer costs more than the rows take.
+constexpr std::int64_t ROWS_WORTH_SPLITTING = 16384;
+
+// A long column is cut into this many pieces per thread, taken in turn by
+// whichever thread is free, so a core that another process slows down holds
+// up one small piece rather than a whole share.
+constexpr std::int64_t PIECES_PER_THREAD = 4;
+constexpr std::int64_t PIECE_MIN_ROWS = 4096;
+
+// A stream is checked this many rows at a time, each window's chunks given
+// back to the producer once checked, so that a long stream is never held
+// whole.
+constexpr std::int64_t WINDOW_ROWS = std::int64_t{1} << 20;
+
 // ---------------------------------------------------------------------------
-// Where the answers of one call go, chunk after chunk.
+// Where the answers of one call go, window after window.
 
-class Sink {
+// Calls on_slice(chunk) for the part of each chunk of `window` that lies in
+// rows [begin, end) of the window.
+template <class OnSlice>
+void for_each_slice(std::span<const StringChunk> window, std::int64_t begin, std::int64_t end, OnSlice on_slice) {
+    std::int64_t first = 0;  // the window row of the chunk's row 0
+    for (const StringChunk& chunk : window) {
+        const std::int64_t from = std::max(begin, first), to = std::min(end, first + chunk.length);
+        if (from < to) on_slice(slice(chunk, from - first, to - from));
+        first += chunk.length;
+        if (first >= end) break;
+    }
+}
+
+class Answers {
 public:
-    virtual ~Sink() = default;
-    virtual void reserve(std::int64_t more_rows, std::int64_t input_bytes) = 0;
-    virtual void add(const StringChunk& chunk) = 0;  // runs without the interpreter lock
-    virtual std::shared_ptr<const Column> finish() = 0;
+    virtual ~Answers() = default;
+    // Checks every row of `window`, `rows` in all, on up to `threads`
+    // threads. Runs without the interpreter lock; throws std::bad_alloc.
+    virtual void add(std::span<const StringChunk> window, std::int64_t rows, int threads) = 0;
+    // Whether finish() has pieces to join, worth giving up the lock for.
+    [[nodiscard]] virtual bool joins() const noexcept = 0;
+    virtual std::shared_ptr<const Column> finish(int threads) = 0;
 };
 
-class IsValidSink final : public Sink {
+template <class Builder>
+class AnswersOf final : public Answers {
 public:
-    explicit IsValidSink(const Kind& kind) noexcept : kind_(kind) {}
-    void reserve(std::int64_t more_rows, std::int64_t) override { out_.reserve(more_rows); }
-    void add(const StringChunk& chunk) override { kind_.is_valid_rows(chunk, out_); }
-    std::shared_ptr<const Column> finish() override { return out_.finish(); }
+    using Rows = void (*)(const StringChunk&, Builder&);
+    explicit AnswersOf(Rows rows) noexcept : rows_(rows) {}
+
+    void add(std::span<const StringChunk> window, std::int64_t rows, int threads) override {
+        if (threads <= 1 || rows < ROWS_WORTH_SPLITTING) {
+            if (pieces_.empty()) pieces_.emplace_back();
+            for (const StringChunk& chunk : window) check(chunk, pieces_.back());
+            return;
+        }
+        // Each piece gets its own builder; the pieces are joined at the end.
+        const auto count = static_cast<std::size_t>(std::clamp(rows / PIECE_MIN_ROWS, std::int64_t{1},
+                                                                PIECES_PER_THREAD * threads));
+        const std::size_t first = pieces_.size();
+        pieces_.resize(first + count);
+        const bool ok = run_tasks(count, threads, [&](std::size_t i) {
+            const auto n = static_cast<std::int64_t>(count), k = static_cast<std::int64_t>(i);
+            for_each_slice(window, rows * k / n, rows * (k + 1) / n,
+                           [&](const StringChunk& part) { check(part, pieces_[first + i]); });
+        });
+        if (!ok) throw std::bad_alloc();
+    }
+
+    [[nodiscard]] bool joins() const noexcept override { return pieces_.size() > 1; }
+
+    std::shared_ptr<const Column> finish(int threads) override {
+        if (pieces_.empty()) return Builder().finish();
+        if (pieces_.size() == 1) return pieces_.front().finish();
+        if constexpr (std::is_same_v<Builder, ResultColumnsBuilder>) {
+            return Builder::join(pieces_, threads);
+        } else {
+            return Builder::join(pieces_);
+        }
+    }
 
 private:
-    const Kind& kind_;
-    BoolColumnBuilder out_;
-};
+    void check(const StringChunk& chunk, Builder& out) {
+        if constexpr (std::is_same_v<Builder, ResultColumnsBuilder>) {
+            out.reserve(chunk.length, text_bytes(chunk));
+        } else {
+            out.reserve(chunk.length);
+        }
+        rows_(chunk, out);
+    }
 
-class ValidateSink final : public Sink {
-public:
-    explicit ValidateSink(const Kind& kind) noexcept : kind_(kind) {}
-    void reserve(std::int64_t more_rows, std::int64_t input_bytes) override { out_.reserve(more_rows, input_bytes); }
-    void add(const StringChunk& chunk) override { kind_.validate_rows(chunk, out_); }
-    std::shared_ptr<const Column> finish() override { return out_.finish(); }
-
-private:
-    const Kind& kind_;
-    ResultColumnsBuilder out_;
+    Rows rows_;
+    std::vector<Builder> pieces_;
 };
 
 // ---------------------------------------------------------------------------
@@ -274,7 +339,10 @@ bool check_source(const ArrowSchema& schema, Source& source, Operation op, Failu
     return false;
 }
 
-bool add_chunk(const ArrowArray& array, const Source& source, Sink& sink, Failure& failure) {
+// Adds the rows of `array` to the window, or fails saying what is wrong with
+// the array.
+bool take_chunk(const ArrowArray& array, const Source& source, std::vector<StringChunk>& window, std::int64_t& rows,
+                Failure& failure) {
     StringChunk chunk;
     const char* problem = "";
     if (!read_chunk(array, source, chunk, problem)) {
@@ -282,21 +350,43 @@ bool add_chunk(const ArrowArray& array, const Source& source, Sink& sink, Failur
         failure.message = std::string("malformed Arrow array: ") + problem;
         return false;
     }
-    sink.reserve(chunk.length, text_bytes(chunk));
-    if (chunk.length < ROWS_WORTH_RELEASING) {
-        sink.add(chunk);
-        return true;
+    window.push_back(chunk);
+    rows += chunk.length;
+    return true;
+}
+
+// Runs `work` (which throws only std::bad_alloc) without the interpreter
+// lock when `worth_it`.
+template <class Work>
+bool unlocked_if(bool worth_it, Work work, Failure& failure) noexcept {
+    bool ok = true;
+    auto run = [&]() noexcept {
+        try {
+            work();
+        } catch (...) {
+            ok = false;  // growing a buffer is the only thing that can fail
+        }
+    };
+    if (worth_it) {
+        Py_BEGIN_ALLOW_THREADS
+        run();
+        Py_END_ALLOW_THREADS
+    } else {
+        run();
     }
-    bool out_of_memory = false;
-    Py_BEGIN_ALLOW_THREADS
-    try {
-        sink.add(chunk);
-    } catch (...) {
-        out_of_memory = true;  // growing a buffer is the only thing that can fail
-    }
-    Py_END_ALLOW_THREADS
-    if (out_of_memory) failure.out_of_memory();
-    return !out_of_memory;
+    if (!ok) failure.out_of_memory();
+    return ok;
+}
+
+bool check_window(std::span<const StringChunk> window, std::int64_t rows, Answers& answers, int threads,
+                  Failure& failure) {
+    return unlocked_if(rows >= ROWS_WORTH_RELEASING, [&] { answers.add(window, rows, threads); }, failure);
+}
+
+std::shared_ptr<const Column> finish(Answers& answers, int threads, Failure& failure) {
+    std::shared_ptr<const Column> column;
+    unlocked_if(answers.joins(), [&] { column = answers.finish(threads); }, failure);
+    return column;
 }
 
 // A failure the producer reported through its stream, with its own message.
@@ -319,7 +409,8 @@ void stream_failed(ArrowArrayStream* stream, int code, Failure& failure) {
     }
 }
 
-std::shared_ptr<const Column> read_stream(PyObject* capsule, Sink& sink, Operation op, Failure& failure) {
+std::shared_ptr<const Column> read_stream(PyObject* capsule, Answers& answers, int threads, Operation op,
+                                          Failure& failure) {
     if (!PyCapsule_IsValid(capsule, arrow::STREAM_CAPSULE)) {
         failure = {PyExc_TypeError, "__arrow_c_stream__() must return an \"arrow_array_stream\" capsule"};
         return nullptr;
@@ -337,19 +428,31 @@ std::shared_ptr<const Column> read_stream(PyObject* capsule, Sink& sink, Operati
     }
     Source source;
     if (!check_source(schema.value, source, op, failure)) return nullptr;
-    for (;;) {
-        Owned<ArrowArray> array;
-        if (const int code = stream->get_next(stream, &array.value); code != 0) {
-            stream_failed(stream, code, failure);
-            return nullptr;
+    for (bool ended = false; !ended;) {
+        // The arrays of one window, released (with the lock held: their
+        // release callbacks may run the producer's Python code) once checked.
+        std::deque<Owned<ArrowArray>> arrays;
+        std::vector<StringChunk> window;
+        std::int64_t rows = 0;
+        while (rows < WINDOW_ROWS) {
+            ArrowArray& array = arrays.emplace_back().value;
+            if (const int code = stream->get_next(stream, &array); code != 0) {
+                stream_failed(stream, code, failure);
+                return nullptr;
+            }
+            if (array.release == nullptr) {  // the end
+                ended = true;
+                break;
+            }
+            if (!take_chunk(array, source, window, rows, failure)) return nullptr;
         }
-        if (array.value.release == nullptr) break;  // the end
-        if (!add_chunk(array.value, source, sink, failure)) return nullptr;
+        if (!check_window(window, rows, answers, threads, failure)) return nullptr;
     }
-    return sink.finish();
+    return finish(answers, threads, failure);
 }
 
-std::shared_ptr<const Column> read_array(PyObject* pair, Sink& sink, Operation op, Failure& failure) {
+std::shared_ptr<const Column> read_array(PyObject* pair, Answers& answers, int threads, Operation op,
+                                         Failure& failure) {
     if (!PyTuple_Check(pair) || PyTuple_Size(pair) != 2 ||
         !PyCapsule_IsValid(PyTuple_GetItem(pair, 0), arrow::SCHEMA_CAPSULE) ||
         !PyCapsule_IsValid(PyTuple_GetItem(pair, 1), arrow::ARRAY_CAPSULE)) {
@@ -365,24 +468,49 @@ std::shared_ptr<const Column> read_array(PyObject* pair, Sink& sink, Operation o
         return nullptr;
     }
     Source source;
-    if (!check_source(*schema, source, op, failure) || !add_chunk(*array, source, sink, failure)) return nullptr;
-    return sink.finish();
+    std::vector<StringChunk> window;
+    std::int64_t rows = 0;
+    if (!check_source(*schema, source, op, failure) || !take_chunk(*array, source, window, rows, failure) ||
+        !check_window(window, rows, answers, threads, failure)) {
+        return nullptr;
+    }
+    return finish(answers, threads, failure);
 }
 
 // Answers the column that `exported` (what __arrow_c_stream__ or
 // __arrow_c_array__ returned) holds, then drops `exported`, so that the
 // producer has released everything before any error is raised.
-PyObject* answer_arrow(PyObject* exported, bool is_stream, Sink& sink, Operation op) noexcept {
+// The account of this thread's last call on an Arrow column, for the benchmark.
+struct LastCall {
+    std::int64_t rows = 0;
+    int threads = 0;
+    std::int64_t nanoseconds = 0;           // from the column's export to the answer
+    std::int64_t parallel_nanoseconds = 0;  // of which the threads were at work
+};
+thread_local LastCall last_call;
+
+PyObject* answer_arrow(PyObject* exported, bool is_stream, const Kind& kind, Operation op, int threads) noexcept {
+    const auto start = std::chrono::steady_clock::now();
+    (void)take_parallel_nanoseconds();
     Failure failure;
     std::shared_ptr<const Column> column;
     try {
-        column = is_stream ? read_stream(exported, sink, op, failure) : read_array(exported, sink, op, failure);
+        if (threads == 0) threads = usable_cores();
+        AnswersOf<BoolColumnBuilder> is_valid_answers(kind.is_valid_rows);
+        AnswersOf<ResultColumnsBuilder> validate_answers(kind.validate_rows);
+        Answers& answers = op == Operation::is_valid ? static_cast<Answers&>(is_valid_answers) : validate_answers;
+        column = is_stream ? read_stream(exported, answers, threads, op, failure)
+                           : read_array(exported, answers, threads, op, failure);
     } catch (const std::bad_alloc&) {
         failure.out_of_memory();
     }
     Py_DECREF(exported);
     if (failure) return failure.raise();
-    return new_result(std::move(column));
+    PyObject* result = new_result(column);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    last_call = {column->length, threads, std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count(),
+                 take_parallel_nanoseconds()};
+    return result;
 }
 
 // Calls values.<method>() when values has it. Answers false with an
@@ -515,14 +643,18 @@ std::string kind_list(Operation op) {
     return out;
 }
 
-const Kind* kind_of(PyObject* name, Operation op, bool strict) noexcept {
-    if (!PyUnicode_Check(name)) {
-        PyObject* type_name = PyType_GetQualName(Py_TYPE(name));
-        if (type_name == nullptr) return nullptr;
-        PyErr_Format(PyExc_TypeError, "cobalis.%s: kind must be a str, not %U", name_of(op), type_name);
+// Raises TypeError "cobalis.<op>: <what>, not <the value's type>"; answers null.
+std::nullptr_t wrong_type(Operation op, const char* what, PyObject* value) noexcept {
+    PyObject* type_name = PyType_GetQualName(Py_TYPE(value));
+    if (type_name != nullptr) {
+        PyErr_Format(PyExc_TypeError, "cobalis.%s: %s, not %U", name_of(op), what, type_name);
         Py_DECREF(type_name);
-        return nullptr;
     }
+    return nullptr;
+}
+
+const Kind* kind_of(PyObject* name, Operation op, bool strict) noexcept {
+    if (!PyUnicode_Check(name)) return wrong_type(op, "kind must be a str", name);
     Py_ssize_t size = 0;
     const char* text = PyUnicode_AsUTF8AndSize(name, &size);
     if (text == nullptr) return nullptr;
@@ -543,26 +675,46 @@ const Kind* kind_of(PyObject* name, Operation op, bool strict) noexcept {
     return nullptr;
 }
 
+// The `threads` argument: None (0 here: every core the process may use) or
+// a count of at least 1. Answers false with an exception set otherwise.
+bool threads_of(PyObject* value, Operation op, int& threads) noexcept {
+    constexpr long MOST = 1024;  // more than any machine has cores; keeps the count an int
+    threads = 0;
+    if (value == nullptr || value == Py_None) return true;
+    if (!PyLong_Check(value) || PyBool_Check(value)) {
+        wrong_type(op, "threads must be None or an int", value);
+        return false;
+    }
+    int overflow = 0;
+    const long count = PyLong_AsLongAndOverflow(value, &overflow);
+    if (count == -1 && PyErr_Occurred()) return false;
+    if (overflow < 0 || (overflow == 0 && count < 1)) {
+        PyErr_Format(PyExc_ValueError, "cobalis.%s: threads must be at least 1, not %R", name_of(op), value);
+        return false;
+    }
+    threads = overflow > 0 ? MOST : static_cast<int>(std::min(count, MOST));
+    return true;
+}
+
 PyObject* run(Operation op, PyObject* args, PyObject* kwargs) noexcept {
-    static const char* keywords[] = {"kind", "values", "strict", nullptr};
+    static const char* keywords[] = {"kind", "values", "strict", "threads", nullptr};
     PyObject* kind_name = nullptr;
     PyObject* values = nullptr;
     int strict = 0;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, op == Operation::is_valid ? "OO|$p:is_valid" : "OO|$p:validate",
-                                     const_cast<char**>(keywords), &kind_name, &values, &strict)) {
+    PyObject* thread_count = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, op == Operation::is_valid ? "OO|$pO:is_valid" : "OO|$pO:validate",
+                                     const_cast<char**>(keywords), &kind_name, &values, &strict, &thread_count)) {
         return nullptr;
     }
     const Kind* kind = kind_of(kind_name, op, strict != 0);
-    if (kind == nullptr) return nullptr;
-    IsValidSink is_valid_sink(*kind);
-    ValidateSink validate_sink(*kind);
-    Sink& sink = op == Operation::is_valid ? static_cast<Sink&>(is_valid_sink) : validate_sink;
+    int threads = 0;
+    if (kind == nullptr || !threads_of(thread_count, op, threads)) return nullptr;
 
     PyObject* exported = nullptr;
     if (!call_if_present(values, "__arrow_c_stream__", exported)) return nullptr;
-    if (exported != nullptr) return answer_arrow(exported, true, sink, op);
+    if (exported != nullptr) return answer_arrow(exported, true, *kind, op, threads);
     if (!call_if_present(values, "__arrow_c_array__", exported)) return nullptr;
-    if (exported != nullptr) return answer_arrow(exported, false, sink, op);
+    if (exported != nullptr) return answer_arrow(exported, false, *kind, op, threads);
     return from_iterable(*kind, op, values);
 }
 
@@ -576,13 +728,25 @@ PyObject* validate_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
 
 PyObject* outstanding_entry(PyObject*, PyObject*) noexcept { return PyLong_FromLongLong(outstanding()); }
 
+PyObject* last_call_entry(PyObject*, PyObject*) noexcept {
+    return Py_BuildValue("{sLsisdsd}", "rows", static_cast<long long>(last_call.rows), "threads", last_call.threads,
+                         "seconds", static_cast<double>(last_call.nanoseconds) * 1e-9, "parallel_seconds",
+                         static_cast<double>(last_call.parallel_nanoseconds) * 1e-9);
+}
+
 PyMethodDef methods[] = {
     {"is_valid", as_cfunction(is_valid_entry), METH_VARARGS | METH_KEYWORDS,
-     "is_valid(kind, values, *, strict=False)\n--\n\n"
-     "Checks every value of a column with the is_valid function of `kind` (strict: of cobalis.strict)."},
+     "is_valid(kind, values, *, strict=False, threads=None)\n--\n\n"
+     "Checks every value of a column with the is_valid function of `kind` (strict: of cobalis.strict), "
+     "an Arrow column on `threads` threads (None: every core the process may use)."},
     {"validate", as_cfunction(validate_entry), METH_VARARGS | METH_KEYWORDS,
-     "validate(kind, values, *, strict=False)\n--\n\n"
-     "Validates every value of a column with the validate function of `kind` (strict: of cobalis.strict)."},
+     "validate(kind, values, *, strict=False, threads=None)\n--\n\n"
+     "Validates every value of a column with the validate function of `kind` (strict: of cobalis.strict), "
+     "an Arrow column on `threads` threads (None: every core the process may use)."},
+    {"_last_call", last_call_entry, METH_NOARGS,
+     "_last_call()\n--\n\n"
+     "This thread's last call on an Arrow column: its rows, threads, seconds from the column's export to the "
+     "answer, and of those the seconds its threads were at work (for the benchmark)."},
     {"_outstanding", outstanding_entry, METH_NOARGS,
      "_outstanding()\n--\n\n"
      "How many answer columns and exports of them are still alive (for leak checks)."},

@@ -104,6 +104,14 @@ void each_row(const StringChunk& c, OnText& on_text, OnNull& on_null) {
 
 }  // namespace detail
 
+// Rows [from, from + count) of `chunk`.
+constexpr StringChunk slice(StringChunk chunk, std::int64_t from, std::int64_t count) noexcept {
+    chunk.first += from;
+    chunk.outer_first += from;
+    chunk.length = count;
+    return chunk;
+}
+
 // How many bytes of text the rows hold, nulls' bytes included.
 std::int64_t text_bytes(const StringChunk& chunk) noexcept;
 

@@ -1,0 +1,165 @@
+"""`cobalis check`, a block of rows at a time, with pyarrow.
+
+The command line reads, validates and writes one row at a time with the
+standard library. Here pyarrow parses blocks of several megabytes of the file
+on its threads, ``cobalis.validate`` checks each block's column on every core,
+and pyarrow's string kernels write the rows back, to the same bytes.
+
+A block is taken only when writing its fields back as the standard library's
+CSV writer would (quoting a field only when it holds a comma, a quote or a
+line break) gives back the block itself: then the standard library's reader
+would have read the same fields from it, so the output cannot differ. Blocks
+that the standard library reads some other way (blank lines, short or long
+rows, needless quotes, text that is not UTF-8, a stray carriage return) are
+left to it: from the first such block on, the command goes on row by row,
+with its own messages for whatever is wrong.
+"""
+
+from __future__ import annotations
+
+import argparse
+import codecs
+import csv
+import functools
+from typing import TYPE_CHECKING, Any, BinaryIO, NamedTuple, TextIO
+
+import pyarrow as pa  # type: ignore[import-untyped]
+import pyarrow.compute as pc  # type: ignore[import-untyped]
+import pyarrow.csv as pa_csv  # type: ignore[import-untyped]
+
+from cobalis._batch import core
+
+if TYPE_CHECKING:
+    from cobalis.cli import Progress, Tally, Utf8Lines
+
+#: Bytes read at a time; a row longer than this makes the block longer.
+BLOCK_BYTES = 8 << 20
+# What makes the standard library's writer quote a field.
+NEEDS_QUOTES = (b",", b'"', b"\r", b"\n")
+
+
+def check(
+    stream: BinaryIO, lines: Utf8Lines, out: TextIO, width: int, index: int, args: argparse.Namespace,
+    tally: Tally, progress: Progress,
+) -> None:
+    """Checks blocks of rows from where `lines` stands; leaves `lines` at the first row not taken."""
+    binary = getattr(out, "buffer", None)
+    if not stream.seekable() or binary is None or codecs.lookup(getattr(out, "encoding", "") or "ascii").name != "utf-8":
+        return  # the rows are written as UTF-8 bytes, beside what goes through `out`
+    start, line = lines.offset, lines.line
+    stream.seek(start)
+    pending = b""
+    while True:
+        more = stream.read(BLOCK_BYTES)
+        block = pending + more
+        cut = row_end(block) if more else len(block)
+        block, pending = block[:cut], block[cut:]
+        if block:
+            done = rewrite(block, lines.terminator, width, index, args)
+            if done is None:
+                break
+            out.flush()  # what was written as text (the header) goes first
+            binary.write(done.text)
+            tally.rows += done.rows
+            tally.valid += done.valid
+            tally.errors.update(done.errors)
+            start += len(block)
+            line += block.count(b"\n")
+            progress.show(tally.rows)
+        if not more:
+            break
+    lines.resume(stream, start, line)
+
+
+def row_end(block: bytes) -> int:
+    """Just past the last line feed of `block` that is outside quotes (0 if none).
+
+    The block starts at the start of a row, so a line feed ends a row when an
+    even number of quotes comes before it (a quote inside a quoted field is
+    written twice).
+    """
+    quotes = block.count(b'"')
+    end = len(block)
+    while (feed := block.rfind(b"\n", 0, end)) >= 0:
+        quotes -= block.count(b'"', feed, end)
+        if quotes % 2 == 0:
+            return feed + 1
+        end = feed
+    return 0
+
+
+class Done(NamedTuple):
+    """One block checked: its output and its counts."""
+
+    text: pa.Buffer
+    rows: int
+    valid: int
+    errors: dict[str, int]
+
+
+def rewrite(block: bytes, terminator: str, width: int, index: int, args: argparse.Namespace) -> Done | None:
+    """The block's rows written back with the four results, or None when the block is not for us."""
+    if b"\0" in block or (b"\r" in block and block.count(b"\r") != block.count(b"\r\n")):
+        return None
+    names = [str(i) for i in range(width)]
+    try:
+        table = pa_csv.read_csv(
+            pa.py_buffer(block),
+            read_options=pa_csv.ReadOptions(column_names=names),
+            parse_options=pa_csv.ParseOptions(newlines_in_values=True, ignore_empty_lines=False),
+            convert_options=pa_csv.ConvertOptions(
+                column_types={name: pa.string() for name in names},
+                strings_can_be_null=False,
+                quoted_strings_can_be_null=False,
+            ),
+        )
+    except (pa.ArrowInvalid, pa.ArrowTypeError):
+        return None
+    if width == 1 and pc.any(pc.equal(table.column(0), "")).as_py():
+        return None  # a lone empty field is a blank line to the standard library, skipped
+    # Without a quote in the block no field holds a comma or a line break either.
+    columns = [table.column(i) for i in range(width)]
+    fields = pc.binary_join_element_wise(*(map(quoted, columns) if b'"' in block else columns), ",")
+    expected = block if block.endswith(b"\n") else block + terminator.encode()
+    if not text_of(pc.binary_join_element_wise(fields, terminator, "")).equals(pa.py_buffer(expected)):
+        return None
+    if (pc.max(pc.binary_length(fields)).as_py() or 0) > csv.field_size_limit():
+        return None  # the standard library refuses a field that long (and this row is longer still)
+    results = pa.chunked_array(core("validate")(args.kind, table.column(index), strict=args.strict)).combine_chunks()
+    is_valid, error, compact, formatted = (results.field(i) for i in range(4))
+    row = pc.binary_join_element_wise(
+        fields, pc.if_else(is_valid, "true", "false"), error.fill_null(""), quoted(compact), quoted(formatted), ","
+    )
+    counts = pc.value_counts(error.drop_null())
+    return Done(
+        text_of(pc.binary_join_element_wise(row, terminator, "")),
+        len(table),
+        pc.sum(is_valid).as_py() or 0,
+        dict(zip(counts.field("values").to_pylist(), counts.field("counts").to_pylist())),
+    )
+
+
+def quoted(column: Any) -> Any:
+    """The column as the standard library's writer writes its fields."""
+    chunks = column.chunks if isinstance(column, pa.ChunkedArray) else [column]
+    texts = [text.to_pybytes() for chunk in chunks if len(chunk) and (text := chunk.buffers()[2]) is not None]
+    marks = [mark.decode() for mark in NEEDS_QUOTES if any(mark in text for text in texts)]
+    if not marks:
+        return column
+    needs = functools.reduce(pc.or_, (pc.match_substring(column, mark) for mark in marks))
+    return pc.if_else(needs, pc.binary_join_element_wise('"', pc.replace_substring(column, '"', '""'), '"', ""), column)
+
+
+def text_of(column: Any) -> pa.Buffer:
+    """The texts of a string column laid end to end, without a copy where they already are."""
+    array = column.combine_chunks() if isinstance(column, pa.ChunkedArray) else column
+    if len(array) == 0:
+        return pa.py_buffer(b"")
+    size = 8 if pa.types.is_large_string(array.type) else 4
+    offsets = array.buffers()[1]
+
+    def offset(row: int) -> int:
+        return int.from_bytes(offsets.slice((array.offset + row) * size, size).to_pybytes(), "little")
+
+    first, last = offset(0), offset(len(array))
+    return array.buffers()[2].slice(first, last - first)
