@@ -253,4 +253,8 @@ def test_a_second_interpreter_and_a_reimport_are_refused_and_the_first_module_ke
     assert report["sub_then_first"] is True
     if report["api"] is None:
         pytest.skip("this Python has no subinterpreters")
-    assert "ImportError" in report["sub"] and "may only be initialized once per interpreter process" in report["sub"]
+    # Refused by the module itself, or (3.12 and later, whose new interpreters are
+    # isolated by default) by CPython before it, since the module is single-phase.
+    assert "ImportError" in report["sub"]
+    assert ("may only be initialized once per interpreter process" in report["sub"]
+            or "does not support loading in subinterpreters" in report["sub"])

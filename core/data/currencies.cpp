@@ -21,12 +21,12 @@ struct Row {
     std::string_view countries;
 };
 
+// ISO 4217 List One of 2026-01-01 (see currencies.hpp), in code order.
 constexpr Row ROWS[] = {
     {"AED", 784, "UAE Dirham", "\u062F.\u0625", 2, "AE"},
     {"AFN", 971, "Afghani", "\u060B", 2, "AF"},
     {"ALL", 8, "Lek", "L", 2, "AL"},
     {"AMD", 51, "Armenian Dram", "\u058F", 2, "AM"},
-    {"ANG", 532, "Netherlands Antillean Guilder", "\u0192", 2, "CW SX"},
     {"AOA", 973, "Kwanza", "Kz", 2, "AO"},
     {"ARS", 32, "Argentine Peso", "$", 2, "AR"},
     {"AUD", 36, "Australian Dollar", "A$", 2, "AU CC CX HM KI NF NR TV"},
@@ -35,7 +35,6 @@ constexpr Row ROWS[] = {
     {"BAM", 977, "Convertible Mark", "KM", 2, "BA"},
     {"BBD", 52, "Barbados Dollar", "Bds$", 2, "BB"},
     {"BDT", 50, "Taka", "\u09F3", 2, "BD"},
-    {"BGN", 975, "Bulgarian Lev", "\u043B\u0432", 2, "BG"},
     {"BHD", 48, "Bahraini Dinar", ".\u062F.\u0628", 3, "BH"},
     {"BIF", 108, "Burundi Franc", "FBu", 0, "BI"},
     {"BMD", 60, "Bermudian Dollar", "$", 2, "BM"},
@@ -59,7 +58,6 @@ constexpr Row ROWS[] = {
     {"COP", 170, "Colombian Peso", "$", 2, "CO"},
     {"COU", 970, "Unidad de Valor Real", "COU", 2, "CO"},
     {"CRC", 188, "Costa Rican Colon", "\u20A1", 2, "CR"},
-    {"CUC", 931, "Peso Convertible", "$", 2, "CU"},
     {"CUP", 192, "Cuban Peso", "\u20B1", 2, "CU"},
     {"CVE", 132, "Cabo Verde Escudo", "$", 2, "CV"},
     {"CZK", 203, "Czech Koruna", "K\u010D", 2, "CZ"},
@@ -70,7 +68,7 @@ constexpr Row ROWS[] = {
     {"EGP", 818, "Egyptian Pound", "E\u00A3", 2, "EG"},
     {"ERN", 232, "Nakfa", "Nfk", 2, "ER"},
     {"ETB", 230, "Ethiopian Birr", "Br", 2, "ET"},
-    {"EUR", 978, "Euro", "\u20AC", 2, "AT BE CY DE EE ES FI FR GR HR IE IT LT LU LV MT NL PT SI SK"},
+    {"EUR", 978, "Euro", "\u20AC", 2, "AT BE BG CY DE EE ES FI FR GR HR IE IT LT LU LV MT NL PT SI SK"},
     {"FJD", 242, "Fiji Dollar", "FJ$", 2, "FJ"},
     {"FKP", 238, "Falkland Islands Pound", "\u00A3", 2, "FK"},
     {"GBP", 826, "Pound Sterling", "\u00A3", 2, "GB GG IM JE"},
@@ -180,8 +178,10 @@ constexpr Row ROWS[] = {
     {"VND", 704, "Dong", "\u20AB", 0, "VN"},
     {"VUV", 548, "Vatu", "VT", 0, "VU"},
     {"WST", 882, "Tala", "WS$", 2, "WS"},
+    {"XAD", 396, "Arab Accounting Dinar", "XAD", 2, ""},
     {"XAF", 950, "CFA Franc BEAC", "FCFA", 0, "CM CF TD CG GQ GA"},
     {"XCD", 951, "East Caribbean Dollar", "EC$", 2, "AG DM GD KN LC VC AI MS"},
+    {"XCG", 532, "Caribbean Guilder", "Cg", 2, "CW SX"},
     {"XDR", 960, "SDR (Special Drawing Right)", "SDR", 0, ""},
     {"XOF", 952, "CFA Franc BCEAO", "CFA", 0, "BJ BF CI GW ML NE SN TG"},
     {"XPF", 953, "CFP Franc", "\u20A3", 0, "PF NC WF"},
@@ -190,7 +190,7 @@ constexpr Row ROWS[] = {
     {"YER", 886, "Yemeni Rial", "\uFDFC", 2, "YE"},
     {"ZAR", 710, "Rand", "R", 2, "ZA LS NA SZ"},
     {"ZMW", 967, "Zambian Kwacha", "ZK", 2, "ZM"},
-    {"ZWL", 932, "Zimbabwe Dollar", "Z$", 2, "ZW"},
+    {"ZWG", 924, "Zimbabwe Gold", "ZiG", 2, "ZW"},
 };
 static_assert(std::size(ROWS) == CURRENCY_COUNT);
 
@@ -257,7 +257,7 @@ consteval bool finds_every_row() {
     return true;
 }
 static_assert(finds_every_row());
-static_assert(CURRENCIES.find("EUR")->countries.size() == 20 && CURRENCIES.find("EUR")->countries[19] == "SK");
+static_assert(CURRENCIES.find("EUR")->countries.size() == 21 && CURRENCIES.find("EUR")->countries[20] == "SK");
 static_assert(CURRENCIES.find("ALL")->numeric == 8 && CURRENCIES.find("XDR")->countries.empty());
 static_assert(CURRENCIES.find("eur") == nullptr && CURRENCIES.find("EURO") == nullptr &&
               CURRENCIES.find(" EUR") == nullptr && CURRENCIES.find("") == nullptr);

@@ -1,4 +1,11 @@
 // Currencies: one record per currency, keyed by its three-letter code.
+//
+// Source: ISO 4217 List One (current currency and funds), as published on
+// 2026-01-01. The table holds every code of that list except the precious
+// metals (XAG, XAU, XPD, XPT), the bond-market units (XBA to XBD), the testing
+// code XTS and XXX; codes, numbers and minor units are the list's own (units
+// without minor units, XDR, XSU and XUA, have 0 decimals). Symbols and the
+// two-letter country codes are this table's own.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +26,7 @@ struct Currency {
     std::span<const std::string_view> countries;  // two-letter codes, in their stored order
 };
 
-inline constexpr std::size_t CURRENCY_COUNT = 169;
+inline constexpr std::size_t CURRENCY_COUNT = 168;
 
 extern const StaticMap<Currency, CURRENCY_COUNT> CURRENCIES;
 

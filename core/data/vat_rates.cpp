@@ -25,7 +25,8 @@ struct Row {
     RateList reduced_rates;
 };
 
-// Rates as the nearest 32-bit floats to the percentages written.
+// TEDB of 2026-09-29 (see vat_rates.hpp). Rates as the nearest 32-bit floats
+// to the percentages written.
 constexpr Row ROWS[] = {
     {"AT", 20.0f, {10.0f, 13.0f}},
     {"BE", 21.0f, {6.0f, 12.0f}},
@@ -35,9 +36,9 @@ constexpr Row ROWS[] = {
     {"CZ", 21.0f, {12.0f}},
     {"DE", 19.0f, {7.0f}},
     {"DK", 25.0f, {}},
-    {"EE", 22.0f, {9.0f}},
+    {"EE", 24.0f, {9.0f, 13.0f}},
     {"ES", 21.0f, {4.0f, 10.0f}},
-    {"FI", 25.5f, {10.0f, 14.0f}},
+    {"FI", 25.5f, {10.0f, 13.5f}},
     {"FR", 20.0f, {5.5f, 10.0f}},
     {"GB", 20.0f, {5.0f}},
     {"GR", 24.0f, {6.0f, 13.0f}},
@@ -46,7 +47,7 @@ constexpr Row ROWS[] = {
     {"IE", 23.0f, {9.0f, 13.5f}},
     {"IS", 24.0f, {11.0f}},
     {"IT", 22.0f, {4.0f, 5.0f, 10.0f}},
-    {"LT", 21.0f, {5.0f, 9.0f}},
+    {"LT", 21.0f, {5.0f, 12.0f}},
     {"LU", 17.0f, {3.0f, 8.0f, 14.0f}},
     {"LV", 21.0f, {5.0f, 12.0f}},
     {"MT", 18.0f, {5.0f, 7.0f}},
@@ -54,10 +55,10 @@ constexpr Row ROWS[] = {
     {"NO", 25.0f, {12.0f, 15.0f}},
     {"PL", 23.0f, {5.0f, 8.0f}},
     {"PT", 23.0f, {6.0f, 13.0f}},
-    {"RO", 19.0f, {5.0f, 9.0f}},
+    {"RO", 21.0f, {11.0f}},
     {"SE", 25.0f, {6.0f, 12.0f}},
     {"SI", 22.0f, {5.0f, 9.5f}},
-    {"SK", 23.0f, {5.0f, 10.0f}},
+    {"SK", 23.0f, {5.0f, 19.0f}},
 };
 static_assert(std::size(ROWS) == VAT_RATE_COUNT);
 
