@@ -36,8 +36,8 @@ inline constexpr bool VECTOR = false;
 using Mask = std::uint32_t;
 inline constexpr Mask ALL = (Mask{1} << BLOCK) - 1;
 
-// The bits of the first `n` bytes of a block.
-constexpr Mask first(std::size_t n) noexcept { return n >= BLOCK ? ALL : (Mask{1} << n) - 1; }
+// The bits of the first n <= 16 bytes of a block.
+constexpr Mask first(std::size_t n) noexcept { return (Mask{1} << n) - 1; }
 
 // A block as plain bytes: the scalar twins work on this.
 struct Bytes {
@@ -103,6 +103,21 @@ inline __m128i load_tail(const char* p, std::size_t n) noexcept {
 inline __m128i load(const char* p, std::size_t n) noexcept {
     if (n >= BLOCK) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     return load_tail(p, n);
+}
+
+// The first `a_size` bytes at `a` followed by the `b_size` <= 8 bytes at
+// `b`, zeros after them; a_size + b_size <= 16.
+inline __m128i load_joined(const char* a, std::size_t a_size, const char* b, std::size_t b_size) noexcept {
+    std::uint64_t low = a_size < 8 ? load_short(a, a_size) : load64(a);
+    std::uint64_t high = a_size > 8 ? load64(a + a_size - 8) >> (8 * (BLOCK - a_size)) : 0;
+    const std::uint64_t joined = b_size == 8 ? load64(b) : load_short(b, b_size);
+    if (a_size >= 8) {
+        high |= joined << (8 * (a_size - 8));
+    } else {
+        low |= joined << (8 * a_size);
+        high |= a_size == 0 ? 0 : joined >> (64 - 8 * a_size);
+    }
+    return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
 }
 
 inline Mask mask_of(__m128i x) noexcept { return static_cast<Mask>(_mm_movemask_epi8(x)); }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "core/kernels/block.hpp"
 #include "core/kernels/separators.hpp"
@@ -21,9 +22,11 @@ inline constexpr std::uint32_t MOD97 = 97;
 // 10^96 = 1 (mod 97), by Fermat: places repeat with this period.
 inline constexpr std::size_t PLACES_PERIOD = 96;
 
-// 10^k mod 97.
+// 10^k mod 97 for every k a block needs: up to 32 places, and 96 - k to
+// take k places off.
+inline constexpr std::size_t POWERS = PLACES_PERIOD + 1;
 inline constexpr auto POWERS_OF_TEN = [] {
-    std::array<std::uint8_t, PLACES_PERIOD> powers{};
+    std::array<std::uint8_t, POWERS> powers{};
     std::uint32_t p = 1;
     for (auto& power : powers) {
         power = static_cast<std::uint8_t>(p);
@@ -31,11 +34,11 @@ inline constexpr auto POWERS_OF_TEN = [] {
     }
     return powers;
 }();
-constexpr std::uint32_t power_of_ten(std::size_t k) noexcept { return POWERS_OF_TEN[k % PLACES_PERIOD]; }
+constexpr std::uint32_t power_of_ten(std::size_t k) noexcept { return POWERS_OF_TEN[k]; }
 
 // What the first n bytes of a block add to MOD 97-10.
 struct Mod97Block {
-    std::uint32_t remainder;  // of the number they stand for, mod 97
+    std::uint32_t sum;        // equal to the number they stand for, mod 97; below 2^28
     std::uint32_t places;     // decimal digits they stand for
     Mask alphanumeric;        // the bytes that are digits or letters A..Z
     friend constexpr bool operator==(const Mod97Block&, const Mod97Block&) noexcept = default;
@@ -50,10 +53,10 @@ constexpr Mod97Block sum_mod97(const Bytes& x, std::size_t n) noexcept {
     for (std::size_t i = 0; i < n && i < BLOCK; ++i) {
         const std::uint8_t c = x.b[i];
         if (c >= 'A' && c <= 'Z') {
-            out.remainder = (out.remainder * 100 + (c - 'A' + 10u)) % MOD97;
+            out.sum = (out.sum * 100 + (c - 'A' + 10u)) % MOD97;
             out.places += 2;
         } else {
-            out.remainder = (out.remainder * 10 + (c >= '0' && c <= '9' ? c - '0' : 0u)) % MOD97;
+            out.sum = (out.sum * 10 + (c >= '0' && c <= '9' ? c - '0' : 0u)) % MOD97;
             out.places += 1;
         }
         out.alphanumeric |= Digits::is(c) || Upper::is(c) ? Mask{1} << i : 0;
@@ -104,34 +107,61 @@ inline Mod97Block sum_mod97(__m128i x, std::size_t n) noexcept {
     // was weighted as if 16 bytes long, so 16 - n places come off the end
     // (10^-k = 10^(96-k)).
     const std::uint32_t whole = power_of_ten(HALF + count(letters >> HALF)) * left + right;
-    const std::uint32_t remainder = whole * power_of_ten(PLACES_PERIOD - (BLOCK - n)) % MOD97;
-    return {remainder, static_cast<std::uint32_t>(n + count(letters)), mask_of(alnum) & first(n)};
+    const std::uint32_t sum = whole * power_of_ten(PLACES_PERIOD - (BLOCK - n));
+    return {sum, static_cast<std::uint32_t>(n + count(letters)), mask_of(alnum) & first(n)};
 }
 
 }  // namespace sse2
 #endif
 
-// MOD 97-10 of a text a block at a time: each block's remainder joins the
-// running one behind its own places. Answers the remainder and whether every
+// MOD 97-10 of `head` followed by `tail`, a block at a time: each block's
+// sum joins the running remainder behind its own places. The end of the head
+// and a short tail share one block, so an IBAN (its first four characters
+// moved behind the rest) takes two. Answers the remainder and whether every
 // byte was a digit or a letter; the caller reads the remainder only then.
 struct Mod97Text {
     std::uint32_t remainder;
     bool all_alphanumeric;
 };
 
-inline Mod97Text sum_mod97_text(std::uint32_t remainder, const char* p, std::size_t size) noexcept {
-    bool ok = true;
-    for (std::size_t i = 0; i < size; i += BLOCK) {
-        const std::size_t take = size - i < BLOCK ? size - i : BLOCK;
 #ifdef COBALIS_KERNELS_SSE2
-        const Mod97Block b = sse2::sum_mod97(sse2::load(p + i, take), take);
-#else
-        const Mod97Block b = scalar::sum_mod97(scalar::load(p + i, take), take);
-#endif
-        remainder = (remainder * power_of_ten(b.places) + b.remainder) % MOD97;
-        ok &= b.alphanumeric == first(take);
+inline Mod97Text sum_mod97(std::string_view head, std::string_view tail) noexcept {
+    std::uint32_t remainder = 0;
+    bool ok = true;
+    const auto add = [&](__m128i x, std::size_t n) {
+        const Mod97Block b = sse2::sum_mod97(x, n);
+        remainder = (remainder * power_of_ten(b.places) + b.sum) % MOD97;
+        ok &= b.alphanumeric == first(n);
+    };
+    const auto add_text = [&](std::string_view text) {
+        std::size_t i = 0;
+        for (; text.size() - i > BLOCK; i += BLOCK) add(sse2::load(text.data() + i, BLOCK), BLOCK);
+        return text.substr(i);
+    };
+    const std::string_view end = add_text(head);
+    if (tail.size() <= 8 && end.size() + tail.size() <= BLOCK) {
+        add(sse2::load_joined(end.data(), end.size(), tail.data(), tail.size()), end.size() + tail.size());
+    } else {
+        add(sse2::load(end.data(), end.size()), end.size());
+        const std::string_view last = add_text(tail);
+        add(sse2::load(last.data(), last.size()), last.size());
     }
     return {remainder, ok};
 }
+#else
+inline Mod97Text sum_mod97(std::string_view head, std::string_view tail) noexcept {
+    std::uint32_t remainder = 0;
+    bool ok = true;
+    for (const std::string_view text : {head, tail}) {
+        for (std::size_t i = 0; i < text.size(); i += BLOCK) {
+            const std::size_t take = text.size() - i < BLOCK ? text.size() - i : BLOCK;
+            const Mod97Block b = scalar::sum_mod97(scalar::load(text.data() + i, take), take);
+            remainder = (remainder * power_of_ten(b.places) + b.sum) % MOD97;
+            ok &= b.alphanumeric == first(take);
+        }
+    }
+    return {remainder, ok};
+}
+#endif
 
 }  // namespace cobalis::kernels

@@ -15,7 +15,7 @@ std::size_t scalar_loop(const char* p, std::size_t size, char* out, std::size_t 
 bool has_ssse3() noexcept {
 #if defined(__GNUC__)
     __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3");
+    return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
 #else
     return false;
 #endif

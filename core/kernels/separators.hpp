@@ -149,33 +149,41 @@ inline constexpr auto CLOSE_GAP = [] {
 // folded, packed when it holds separators and stored whole behind the bytes
 // kept so far, while a whole block still fits in `capacity`; the last few
 // bytes before the capacity go byte by byte.
+// One block of `take` bytes: its kept bytes folded and stored whole at
+// `out`; answers how many there are.
 template <class Fold, class Sep>
-[[gnu::target("ssse3")]] std::size_t drop_separators(const char* p, std::size_t size, char* out,
-                                                     std::size_t capacity) noexcept {
+[[gnu::target("ssse3,popcnt"), gnu::always_inline]] inline std::size_t store_kept(__m128i x, std::size_t take,
+                                                                                  char* out) noexcept {
+    const Mask keep = ~sse2::find<Sep>(x) & first(take);
+    __m128i kept = sse2::fold<Fold>(x);
+    if (keep != first(take)) kept = compact(kept, keep);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), kept);
+    return static_cast<std::size_t>(std::popcount(keep));
+}
+
+template <class Fold, class Sep>
+[[gnu::target("ssse3,popcnt")]] std::size_t drop_separators(const char* p, std::size_t size, char* out,
+                                                            std::size_t capacity) noexcept {
     std::size_t n = 0;
     std::size_t i = 0;
-    while (n + BLOCK <= capacity) {
-        const std::size_t take = size - i < BLOCK ? size - i : BLOCK;
-        const __m128i x = sse2::load(p + i, take);
-        const Mask keep = ~sse2::find<Sep>(x) & first(take);
-        __m128i kept = sse2::fold<Fold>(x);
-        if (keep != first(take)) kept = compact(kept, keep);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), kept);
-        n += count(keep);
-        i += take;
-        if (i == size) return n;
+    for (; size - i >= BLOCK && n + BLOCK <= capacity; i += BLOCK) {
+        n += store_kept<Fold, Sep>(sse2::load(p + i, BLOCK), BLOCK, out + n);
+    }
+    if (size - i < BLOCK && n + BLOCK <= capacity) {
+        return n + store_kept<Fold, Sep>(sse2::load_tail(p + i, size - i), size - i, out + n);
     }
     return n + scalar::drop_separators<Fold, Sep>({p + i, size - i}, out + n, capacity - n);
 }
 
 }  // namespace ssse3
 
+// Whether this processor runs the block loop: SSSE3 and POPCNT.
 bool has_ssse3() noexcept;
 
 using DropSeparators = std::size_t (*)(const char*, std::size_t, char*, std::size_t) noexcept;
 
 // The first call of each normaliser picks the block loop when the processor
-// has SSSE3 (every x86-64 processor made since about 2008), the scalar loop
+// has SSSE3 and POPCNT (every x86-64 processor made since about 2009), the scalar loop
 // otherwise, and keeps it for every later call (core/kernels/separators.cpp).
 template <class Fold, class Sep>
 std::size_t drop_separators_first_call(const char* p, std::size_t size, char* out, std::size_t capacity) noexcept;

@@ -70,12 +70,11 @@ struct Mod97 {
 // are independent of each other instead of one long chain of
 // multiply-and-reduce; no length can overflow the sum.
 constexpr Mod97 mod97(std::string_view head, std::string_view tail = {}) noexcept {
-    if (!std::is_constant_evaluated() && kernels::VECTOR) {
+    if (!std::is_constant_evaluated()) {
         // A block at a time; a text holding other bytes (never valid) is
         // read again below, where they are skipped.
-        const kernels::Mod97Text h = kernels::sum_mod97_text(0, head.data(), head.size());
-        const kernels::Mod97Text t = kernels::sum_mod97_text(h.remainder, tail.data(), tail.size());
-        if (h.all_alphanumeric && t.all_alphanumeric) return {t.remainder, true};
+        const kernels::Mod97Text both = kernels::sum_mod97(head, tail);
+        if (both.all_alphanumeric) return {both.remainder, true};
     }
     std::uint64_t sum = 0;
     std::size_t place = 0;  // digits to the right, mod 96 between chunks
