@@ -111,7 +111,9 @@ inline __m128i load_joined(const char* a, std::size_t a_size, const char* b, std
     std::uint64_t low = a_size < 8 ? load_short(a, a_size) : load64(a);
     std::uint64_t high = a_size > 8 ? load64(a + a_size - 8) >> (8 * (BLOCK - a_size)) : 0;
     const std::uint64_t joined = b_size == 8 ? load64(b) : load_short(b, b_size);
-    if (a_size >= 8) {
+    if (b_size == 0) {
+        // nothing to join (and a_size may be 16)
+    } else if (a_size >= 8) {
         high |= joined << (8 * (a_size - 8));
     } else {
         low |= joined << (8 * a_size);
