@@ -34,14 +34,6 @@ struct UpperAlnum {
 #endif
 };
 
-// Digits and the check character X of ISBN-10 and ISSN.
-struct DigitsOrX {
-    static constexpr bool is(std::uint8_t c) noexcept { return Digits::is(c) || c == 'X'; }
-#ifdef COBALIS_KERNELS_SSE2
-    static __m128i find(__m128i x) noexcept { return _mm_or_si128(Digits::find(x), _mm_cmpeq_epi8(x, sse2::splat('X'))); }
-#endif
-};
-
 // Tab, space, hyphen-minus and full stop: what people write between groups.
 struct Separators {
     static constexpr bool is(std::uint8_t c) noexcept { return c == '\t' || c == ' ' || c == '-' || c == '.'; }
@@ -50,18 +42,6 @@ struct Separators {
         using sse2::splat;
         return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, splat('\t')), _mm_cmpeq_epi8(x, splat(' '))),
                             _mm_or_si128(_mm_cmpeq_epi8(x, splat('-')), _mm_cmpeq_epi8(x, splat('.'))));
-    }
-#endif
-};
-
-// The same without the full stop, for a kind that rejects it.
-struct SeparatorsButFullStop {
-    static constexpr bool is(std::uint8_t c) noexcept { return c == '\t' || c == ' ' || c == '-'; }
-#ifdef COBALIS_KERNELS_SSE2
-    static __m128i find(__m128i x) noexcept {
-        using sse2::splat;
-        return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, splat('\t')), _mm_cmpeq_epi8(x, splat(' '))),
-                            _mm_cmpeq_epi8(x, splat('-')));
     }
 #endif
 };

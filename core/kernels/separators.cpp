@@ -33,10 +33,6 @@ template std::size_t drop_separators_first_call<NoFold, Separators>(const char*,
                                                                     std::size_t) noexcept;
 template std::size_t drop_separators_first_call<FoldUpper, Separators>(const char*, std::size_t, char*,
                                                                        std::size_t) noexcept;
-template std::size_t drop_separators_first_call<FoldX, Separators>(const char*, std::size_t, char*,
-                                                                   std::size_t) noexcept;
-template std::size_t drop_separators_first_call<FoldX, SeparatorsButFullStop>(const char*, std::size_t, char*,
-                                                                              std::size_t) noexcept;
 
 }  // namespace cobalis::kernels
 

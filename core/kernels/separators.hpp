@@ -19,7 +19,7 @@
 
 namespace cobalis::kernels {
 
-// How kept bytes are stored: unchanged, a..z as A..Z, or only x as X.
+// How kept bytes are stored: unchanged, or a..z as A..Z.
 struct NoFold {
     static constexpr std::uint8_t apply(std::uint8_t c) noexcept { return c; }
 #ifdef COBALIS_KERNELS_SSE2
@@ -34,15 +34,6 @@ struct FoldUpper {
 #ifdef COBALIS_KERNELS_SSE2
     static __m128i apply(__m128i x) noexcept {
         return _mm_sub_epi8(x, _mm_and_si128(sse2::in_range(x, 'a', 'z'), sse2::splat(0x20)));
-    }
-#endif
-};
-
-struct FoldX {
-    static constexpr std::uint8_t apply(std::uint8_t c) noexcept { return c == 'x' ? 'X' : c; }
-#ifdef COBALIS_KERNELS_SSE2
-    static __m128i apply(__m128i x) noexcept {
-        return _mm_sub_epi8(x, _mm_and_si128(_mm_cmpeq_epi8(x, sse2::splat('x')), sse2::splat(0x20)));
     }
 #endif
 };

@@ -5,10 +5,7 @@
 
 #include <cstddef>
 #include <string_view>
-#include <type_traits>
 
-#include "core/kernels/classes.hpp"
-#include "core/kernels/separators.hpp"
 #include "core/types.hpp"
 #include "core/validators/text.hpp"
 
@@ -23,12 +20,20 @@ enum class FullStop : bool { Separator, Rejected };
 // error code for both.
 template <FullStop full_stop>
 constexpr bool normalise_digits_x(std::string_view input, InlineString& out) noexcept {
-    using Separators = std::conditional_t<full_stop == FullStop::Separator, kernels::Separators,
-                                          kernels::SeparatorsButFullStop>;
-    const std::size_t n = kernels::drop_separators<kernels::FoldX, Separators>(input, out.raw(), InlineString::CAPACITY);
-    if (n > InlineString::CAPACITY) return false;
+    char* const buffer = out.raw();
+    std::size_t n = 0;
+    for (char c : input) {
+        if (c == '\t' || c == ' ' || c == '-' || (full_stop == FullStop::Separator && c == '.')) continue;
+        if (c == 'x') {
+            c = 'X';
+        } else if (!is_digit(c) && c != 'X') {
+            return false;
+        }
+        if (n == InlineString::CAPACITY) return false;
+        buffer[n++] = c;
+    }
     out.commit(n);
-    return kernels::all_of<kernels::DigitsOrX>(out.view());
+    return true;
 }
 
 inline constexpr unsigned X_VALUE = 10;
