@@ -70,11 +70,14 @@ inline Mask find_digits(__m128i x) noexcept { return find<Digits>(x); }
 }  // namespace sse2
 #endif
 
-// Whether every byte of `text` is of `Class`, a block at a time.
+// Whether every byte of `text` is of `Class`, a block at a time; the short
+// fields of a code (a country, a bank code) cost less byte by byte.
+inline constexpr std::size_t SHORTEST_FOR_BLOCKS = 8;
+
 template <class Class>
 constexpr bool all_of(std::string_view text) noexcept {
 #ifdef COBALIS_KERNELS_SSE2
-    if (!std::is_constant_evaluated()) {
+    if (!std::is_constant_evaluated() && text.size() >= SHORTEST_FOR_BLOCKS) {
         const char* p = text.data();
         std::size_t left = text.size();
         for (; left > BLOCK; left -= BLOCK, p += BLOCK) {
