@@ -1,8 +1,8 @@
 // The vector kernels against their scalar twins, on arbitrary bytes: every
 // block kernel over every 16-byte window of the input (and its short tail),
 // and the whole-text loops built on them, must give identical results byte
-// for byte. The scalar build runs the twins only; there this target checks
-// nothing but the loops against themselves, and says so.
+// for byte. Built with COBALIS_SCALAR, where only the twins exist, it checks
+// the whole-text functions against their rules alone.
 //
 // needs: core/kernels/block.hpp
 #include <cstddef>

@@ -7,7 +7,7 @@
 // details and UTF-8 texts; its compact form validates to the identical result
 // and its display form to the same compact form; separators and the case of
 // letters change nothing where the kind says so. The shared normaliser, which
-// works a word at a time, agrees with a plain byte-by-byte reading of its rule.
+// works a block at a time, agrees with a plain byte-by-byte reading of its rule.
 #include <cstddef>
 #include <cstdint>
 #include <string>
