@@ -8,7 +8,7 @@
 // and its display form to the same compact form; separators and the case of
 // letters change nothing where the kind says so; strict validation accepts
 // nothing the plain rules refuse, and gives the plain result where it accepts.
-// The shared normaliser, which works a word at a time, agrees with a plain
+// The shared normaliser, which works a block at a time, agrees with a plain
 // byte-by-byte reading of its rule.
 #include <cstddef>
 #include <cstdint>

@@ -69,6 +69,7 @@ max_len_of() {
         fuzz_validators) echo 700 ;;
         fuzz_checkdigits) echo 300 ;;
         fuzz_lookups) echo 16 ;;
+        fuzz_kernels) echo 300 ;;
         *) echo 128 ;;
     esac
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/kernels/digit_sums.hpp"
+
 namespace cobalis::algorithms::luhn {
 
 // The most digits validate_str gathers; a 65th digit fails the check.
@@ -20,16 +22,9 @@ constexpr unsigned doubled(unsigned v) noexcept { return v > 4 ? 2 * v - 9 : 2 *
 inline constexpr std::array<std::uint8_t, 10> DOUBLED{0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
 
 // The Luhn sum of a string of ASCII digits whose last digit is the check
-// digit. Taken from the right two digits at a time, a plain one and a
-// doubled one, so the loop carries neither a flag nor a branch.
+// digit.
 constexpr unsigned checksum(std::string_view digits) noexcept {
-    unsigned sum = 0;
-    std::size_t i = digits.size();
-    for (; i >= 2; i -= 2) {
-        sum += static_cast<unsigned>(digits[i - 1] - '0') + DOUBLED[static_cast<std::size_t>(digits[i - 2] - '0')];
-    }
-    if (i == 1) sum += static_cast<unsigned>(digits[0] - '0');
-    return sum;
+    return kernels::sum_from_right<kernels::DigitSum::Luhn>(digits);
 }
 
 static_assert(checksum("79927398713") % 10 == 0 && checksum("4111111111111111") % 10 == 0);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "core/kernels/digit_sums.hpp"
 #include "core/types.hpp"
 
 namespace cobalis::validators::ean {
@@ -12,17 +13,7 @@ namespace cobalis::validators::ean {
 // at zero-based position i of n has weight 3 when n - i is even. `digits`
 // holds ASCII digits only.
 constexpr unsigned gs1_sum(std::string_view digits) noexcept {
-    unsigned weight_three = 0;
-    unsigned weight_one = 0;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        const unsigned d = static_cast<unsigned>(digits[i] - '0');
-        if ((digits.size() - i) % 2 == 0) {
-            weight_three += d;
-        } else {
-            weight_one += d;
-        }
-    }
-    return 3 * weight_three + weight_one;
+    return kernels::sum_from_right<kernels::DigitSum::Gs1>(digits);
 }
 
 constexpr bool gs1_check(std::string_view digits) noexcept { return gs1_sum(digits) % 10 == 0; }

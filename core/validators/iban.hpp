@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 
+#include "core/kernels/mod97.hpp"
 #include "core/types.hpp"
 
 namespace cobalis::validators::iban {
@@ -68,6 +70,12 @@ struct Mod97 {
 // are independent of each other instead of one long chain of
 // multiply-and-reduce; no length can overflow the sum.
 constexpr Mod97 mod97(std::string_view head, std::string_view tail = {}) noexcept {
+    if (!std::is_constant_evaluated()) {
+        // A block at a time; a text holding other bytes (never valid) is
+        // read again below, where they are skipped.
+        const kernels::Mod97Text both = kernels::sum_mod97(head, tail);
+        if (both.all_alphanumeric) return {both.remainder, true};
+    }
     std::uint64_t sum = 0;
     std::size_t place = 0;  // digits to the right, mod 96 between chunks
     bool skipped = false;

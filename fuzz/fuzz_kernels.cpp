@@ -1,0 +1,145 @@
+// The vector kernels against their scalar twins, on arbitrary bytes: every
+// block kernel over every 16-byte window of the input (and its short tail),
+// and the whole-text loops built on them, must give identical results byte
+// for byte. Built with COBALIS_SCALAR, where only the twins exist, it checks
+// the whole-text functions against their rules alone.
+//
+// needs: core/kernels/block.hpp
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/kernels/block.hpp"
+#include "core/kernels/classes.hpp"
+#include "core/kernels/digit_sums.hpp"
+#include "core/kernels/mod97.hpp"
+#include "core/kernels/separators.hpp"
+#include "core/validators/iban.hpp"
+#include "fuzz/check.hpp"
+
+namespace cobalis::proof {
+namespace {
+
+using namespace kernels;
+
+#ifdef COBALIS_KERNELS_SSE2
+
+template <class Class>
+void same_class(const char* name, __m128i v, const Bytes& b, std::string_view input) {
+    if (sse2::find<Class>(v) != scalar::find<Class>(b)) broken(name, "find agrees with its twin", input);
+}
+
+// The packer is compiled for SSSE3 processors only; callers ask has_ssse3().
+[[gnu::target("ssse3")]] Bytes compact_ssse3(__m128i v, Mask keep) { return sse2::to_bytes(ssse3::compact(v, keep)); }
+
+// Digits only, for the sums whose callers check the digits first.
+Bytes as_digits(const Bytes& b, std::size_t n) {
+    Bytes d;
+    for (std::size_t i = 0; i < n; ++i) d.b[i] = static_cast<std::uint8_t>('0' + b.b[i] % 10);
+    return d;
+}
+
+void check_block(const char* p, std::size_t left, std::string_view input) {
+    const std::size_t n = left < BLOCK ? left : BLOCK;
+    const Bytes b = scalar::load(p, n);
+    const __m128i v = sse2::load(p, n);
+    if (sse2::to_bytes(v) != b) broken("load", "a block holds the first n bytes, then zeros", input);
+
+    same_class<Digits>("digits", v, b, input);
+    same_class<Upper>("upper", v, b, input);
+    same_class<UpperAlnum>("upper_alnum", v, b, input);
+    same_class<Separators>("separators", v, b, input);
+
+    if (sse2::to_bytes(FoldUpper::apply(v)) != scalar::fold<FoldUpper>(b)) {
+        broken("fold", "folding agrees with its twin", input);
+    }
+    if (has_ssse3()) {
+        const Mask keep = ~scalar::find_separators(b) & ALL;
+        if (compact_ssse3(v, keep) != scalar::compact(b, keep)) {
+            broken("compact", "packing agrees with its twin", input);
+        }
+    }
+    const Mod97Block m = sse2::sum_mod97(v, n);
+    const Mod97Block twin = scalar::sum_mod97(b, n);
+    if (m.sum % MOD97 != twin.sum || m.places != twin.places || m.alphanumeric != twin.alphanumeric) {
+        broken("sum_mod97", "MOD 97-10 agrees with its twin", input);
+    }
+
+    const Bytes d = as_digits(b, n);
+    const __m128i dv = sse2::load(reinterpret_cast<const char*>(d.b.data()), n);
+    if (sse2::luhn_sum(dv, n) != scalar::luhn_sum(d, n)) broken("luhn_sum", "Luhn agrees with its twin", input);
+    if (sse2::gs1_sum(dv, n) != scalar::gs1_sum(d, n)) broken("gs1_sum", "GS1 agrees with its twin", input);
+}
+
+template <class Fold, class Sep>
+void same_normal_form(std::string_view input, std::size_t capacity) {
+    if (!has_ssse3()) return;
+    std::string fast(capacity, '\0');
+    std::string plain(capacity, '\0');
+    const std::size_t a = ssse3::drop_separators<Fold, Sep>(input.data(), input.size(), fast.data(), capacity);
+    const std::size_t b = scalar::drop_separators<Fold, Sep>(input, plain.data(), capacity);
+    if (a != b || (a <= capacity && fast.compare(0, a, plain, 0, a) != 0)) {
+        broken("drop_separators", "the block loop agrees with the byte loop", input);
+    }
+}
+
+#endif
+
+// The whole-text functions against a plain reading of their rules.
+void check_texts(std::string_view input) {
+    const std::size_t cut = input.empty() ? 0 : static_cast<std::uint8_t>(input[0]) % (input.size() + 1);
+    const std::string_view head = input.substr(0, cut);
+    const std::string_view tail = input.substr(cut);
+
+    std::uint64_t r = 0;
+    bool alnum = true;
+    for (std::string_view part : {head, tail}) {
+        for (char c : part) {
+            const auto u = static_cast<std::uint8_t>(c);
+            if (Digits::is(u)) {
+                r = (r * 10 + (u - '0')) % 97;
+            } else if (Upper::is(u)) {
+                r = (r * 100 + (u - 'A' + 10)) % 97;
+            } else {
+                alnum = false;
+            }
+        }
+    }
+    const validators::iban::Mod97 got = validators::iban::mod97(head, tail);
+    if (got.all_alphanumeric != alnum || got.remainder != r) broken("mod97", "MOD 97-10 follows its rule", input);
+
+    std::string digits;
+    for (char c : input) digits.push_back(static_cast<char>('0' + static_cast<std::uint8_t>(c) % 10));
+    std::uint32_t luhn = 0;
+    std::uint32_t gs1 = 0;
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        const std::uint32_t d = static_cast<std::uint32_t>(digits[digits.size() - 1 - k] - '0');
+        luhn += k % 2 == 0 ? d : (2 * d > 9 ? 2 * d - 9 : 2 * d);
+        gs1 += k % 2 == 0 ? d : 3 * d;
+    }
+    if (sum_from_right<DigitSum::Luhn>(digits) != luhn) broken("luhn", "the Luhn sum follows its rule", input);
+    if (sum_from_right<DigitSum::Gs1>(digits) != gs1) broken("gs1", "the GS1 sum follows its rule", input);
+
+    bool digits_only = true;
+    for (char c : input) digits_only &= Digits::is(static_cast<std::uint8_t>(c));
+    if (all_of<Digits>(input) != digits_only) broken("all_of", "all_of follows its rule", input);
+}
+
+}  // namespace
+}  // namespace cobalis::proof
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace cobalis::proof;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+#ifdef COBALIS_KERNELS_SSE2
+    for (std::size_t i = 0; i <= size; ++i) check_block(input.data() + i, size - i, input);
+    // Capacities at and around the block width exercise the byte-by-byte end.
+    for (std::size_t capacity : {std::size_t{0}, std::size_t{15}, std::size_t{17}, std::size_t{254}}) {
+        same_normal_form<cobalis::kernels::NoFold, cobalis::kernels::Separators>(input, capacity);
+        same_normal_form<cobalis::kernels::FoldUpper, cobalis::kernels::Separators>(input, capacity);
+    }
+#endif
+    check_texts(input);
+    return 0;
+}
