@@ -85,14 +85,7 @@ EmailError = Literal["invalid_length", "invalid_structure", "invalid_charset"]
 # kinds give codes their plain results already name: a BBAN layout is
 # "invalid_structure", a national IBAN check "invalid_checksum", an unknown BIC
 # or ISIN country "invalid_country".)
-StrictVatError = Literal[
-    "invalid_charset",
-    "invalid_length",
-    "invalid_country",
-    "invalid_structure",
-    "unsupported_country",
-    "invalid_checksum",
-]
+StrictVatError = Literal[VatError, "invalid_checksum"]
 
 _K = TypeVar("_K", bound=str)
 _E = TypeVar("_E", bound=str)
