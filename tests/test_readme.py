@@ -67,7 +67,7 @@ def transcript(source):
 
 
 def needed_functions(command):
-    words = shlex.split(command.split("|")[-1])
+    words = [word for word in shlex.split(command.split("|")[-1]) if not word.startswith("--strict")]
     if words[:1] != ["cobalis"] or len(words) < 3:
         return []
     if words[1] in ("validate", "check"):
