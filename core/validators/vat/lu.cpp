@@ -9,9 +9,8 @@ bool is_valid(std::string_view national) noexcept { return digits_of_length(nati
 
 bool has_valid_check(std::string_view national) noexcept {
     constexpr std::array<unsigned, 6> SIX_DIGITS{100000, 10000, 1000, 100, 10, 1};
-    constexpr std::array<unsigned, 2> TWO_DIGITS{10, 1};
     constexpr unsigned MODULUS = 89;
-    return weighted_sum(national, SIX_DIGITS) % MODULUS == weighted_sum(national.substr(6), TWO_DIGITS);
+    return weighted_sum(national, SIX_DIGITS) % MODULUS == two_digits_at(national, 6);
 }
 
 }  // namespace cobalis::validators::vat::lu

@@ -3,8 +3,6 @@
 // personal code: the birth date (day, month, two-digit year, then the
 // century as 18 plus the seventh digit) and a serial, or from 2017 on "32"
 // and nine digits with no date; either ends in a MOD 11 check digit.
-#include <chrono>
-
 #include "core/validators/vat/rules.hpp"
 
 namespace cobalis::validators::vat::lv {
@@ -27,14 +25,9 @@ constexpr bool person_check_holds(std::string_view national) noexcept {
 }
 
 constexpr bool has_birth_date(std::string_view national) noexcept {
-    constexpr std::array<unsigned, 2> TWO_DIGITS{10, 1};
     constexpr unsigned FIRST_CENTURY = 1800;
-    const unsigned day = weighted_sum(national, TWO_DIGITS);
-    const unsigned month = weighted_sum(national.substr(2), TWO_DIGITS);
-    const unsigned year = FIRST_CENTURY + 100 * digit_value(national[6]) + weighted_sum(national.substr(4), TWO_DIGITS);
-    return std::chrono::year_month_day{std::chrono::year{static_cast<int>(year)}, std::chrono::month{month},
-                                       std::chrono::day{day}}
-        .ok();
+    const unsigned year = FIRST_CENTURY + 100 * digit_value(national[6]) + two_digits_at(national, 4);
+    return is_calendar_date(year, two_digits_at(national, 2), two_digits_at(national, 0));
 }
 
 static_assert(entity_check_holds("40003521600") && !entity_check_holds("40003521601"));

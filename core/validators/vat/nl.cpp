@@ -20,12 +20,11 @@ constexpr bool passes_eleven_test(std::string_view national) noexcept {
 // bits, so the remainder is taken once.
 constexpr bool passes_mod97(std::string_view national) noexcept {
     constexpr std::array<unsigned, 9> NINE_DIGITS{100000000, 10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
-    constexpr std::array<unsigned, 2> TWO_DIGITS{10, 1};
     constexpr std::uint64_t NL = 2321;
     constexpr std::uint64_t B = 11;
     constexpr std::uint64_t TEN_TO_13 = 10'000'000'000'000;  // the places of 9 digits, "B" and 2 digits
     const std::uint64_t digits = weighted_sum(national, NINE_DIGITS);
-    const std::uint64_t sequence = weighted_sum(national.substr(10), TWO_DIGITS);
+    const std::uint64_t sequence = two_digits_at(national, 10);
     return (NL * TEN_TO_13 + digits * 10'000 + B * 100 + sequence) % 97 == 1;
 }
 

@@ -5,15 +5,12 @@
 // day's serials run out, three serial digits, and a check digit that is the
 // first nine digits modulo 11 (a remainder of 10 written 0). The month is
 // read modulo 50 and then modulo 20, which takes off either offset.
-#include <chrono>
-
 #include "core/validators/vat/rules.hpp"
 
 namespace cobalis::validators::vat::sk {
 namespace {
 
 constexpr unsigned MODULUS = 11;
-constexpr std::array<unsigned, 2> TWO_DIGITS{10, 1};
 
 // Ten is -1 modulo 11, so a number is its digits summed with alternating
 // signs from the right; these are the signs as weights modulo 11.
@@ -32,11 +29,10 @@ constexpr bool has_birth_date(std::string_view national) noexcept {
     constexpr unsigned FIRST_YEAR = 54;
     constexpr unsigned WOMEN_OFFSET = 50;
     constexpr unsigned OVERFLOW_OFFSET = 20;
-    const unsigned two_digit_year = weighted_sum(national, TWO_DIGITS);
-    const auto year = static_cast<int>(two_digit_year + (two_digit_year < FIRST_YEAR ? 2000 : 1900));
-    const unsigned month = weighted_sum(national.substr(2), TWO_DIGITS) % WOMEN_OFFSET % OVERFLOW_OFFSET;
-    const unsigned day = weighted_sum(national.substr(4), TWO_DIGITS);
-    return std::chrono::year_month_day{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}}.ok();
+    const unsigned two_digit_year = two_digits_at(national, 0);
+    const unsigned year = two_digit_year + (two_digit_year < FIRST_YEAR ? 2000 : 1900);
+    const unsigned month = two_digits_at(national, 2) % WOMEN_OFFSET % OVERFLOW_OFFSET;
+    return is_calendar_date(year, month, two_digits_at(national, 4));
 }
 
 constexpr bool is_birth_number(std::string_view national) noexcept {
