@@ -48,5 +48,20 @@ except ImportError:
     sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "python"))
 
 
+def load_tool(name):
+    """A generator script of tools/ as a module; the test skips where it runs against an installed
+    wheel without the source tree (tools/ and core/) beside it."""
+    import importlib.util
+    import pathlib
+
+    path = pathlib.Path(__file__).resolve().parent.parent / "tools" / f"{name}.py"
+    if not path.exists():
+        pytest.skip("the source tree (tools/, core/) is not beside the tests")
+    spec = importlib.util.spec_from_file_location(name, path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
 def pytest_configure(config):
     config.addinivalue_line("markers", "mypy: runs mypy --strict on the typing examples (a second or two once cached)")

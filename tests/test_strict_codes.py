@@ -1,5 +1,4 @@
 """Strict BIC countries and ISIN prefixes: the compiled table, python-stdnum's verdicts, real codes."""
-import importlib.util
 import itertools
 import pathlib
 import re
@@ -9,6 +8,7 @@ import _cobalis
 import pycountry
 import pytest
 from cobalis import strict
+from conftest import load_tool
 
 stdnum_bic = pytest.importorskip("stdnum.bic")
 stdnum_isin = pytest.importorskip("stdnum.isin")
@@ -32,10 +32,7 @@ DISAGREEMENTS = {
 
 
 def generator():
-    spec = importlib.util.spec_from_file_location("generate_country_codes", ROOT / "tools" / "generate_country_codes.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return load_tool("generate_country_codes")
 
 
 def with_prefix(kind, code):

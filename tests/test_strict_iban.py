@@ -1,5 +1,4 @@
 """Strict IBANs: the registry's BBAN layout and the national check digits, against python-stdnum and schwifty."""
-import importlib.util
 import itertools
 import json
 import pathlib
@@ -13,6 +12,7 @@ import _cobalis
 import pytest
 import schwifty
 from cobalis import strict
+from conftest import load_tool
 from stdnum import iban as stdnum_iban
 from stdnum.be import iban as stdnum_be_iban
 
@@ -62,11 +62,7 @@ def put(bban, at, chars):
 # ---- the registry table --------------------------------------------------------
 
 def load_generator():
-    path = ROOT / "tools" / "generate_iban_registry.py"
-    spec = importlib.util.spec_from_file_location("generate_iban_registry", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return load_tool("generate_iban_registry")
 
 
 def test_registry_table_is_generated_from_the_pinned_registry():
