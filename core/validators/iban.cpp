@@ -9,7 +9,8 @@
 #include <optional>
 #include <type_traits>
 
-#include "core/data/static_map.hpp"
+#include "core/data/letter_pair_map.hpp"
+#include "core/kernels/mod97.hpp"
 #include "core/validators/iban_registry.hpp"
 #include "core/validators/text.hpp"
 
@@ -30,7 +31,7 @@ constexpr std::array<data::Entry<std::uint8_t>, IBAN_REGISTRY.size()> length_ent
 // Total IBAN length per country, country code and check digits included. The
 // type is spelled out: deduced from the initialiser, g++ 12 places the
 // constant in writable data.
-constexpr data::StaticMap<std::uint8_t, IBAN_REGISTRY.size()> IBAN_LENGTHS{length_entries()};
+constexpr data::LetterPairMap<std::uint8_t, IBAN_REGISTRY.size()> IBAN_LENGTHS{length_entries()};
 static_assert(IBAN_LENGTHS.size() == 89);
 static_assert(*IBAN_LENGTHS.find("NO") == 15 && *IBAN_LENGTHS.find("RU") == 33 && *IBAN_LENGTHS.find("GB") == 22);
 static_assert(IBAN_LENGTHS.find("XX") == nullptr && IBAN_LENGTHS.find("gb") == nullptr);
@@ -143,7 +144,7 @@ consteval std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> strict_entr
     return entries;
 }
 
-constexpr data::StaticMap<StrictRules, IBAN_REGISTRY.size()> STRICT_RULES{strict_entries()};
+constexpr data::LetterPairMap<StrictRules, IBAN_REGISTRY.size()> STRICT_RULES{strict_entries()};
 
 // ---- the checks ----------------------------------------------------------------
 
@@ -152,68 +153,102 @@ inline constexpr std::size_t MIN_STORED = 5;
 constexpr std::size_t length_of(std::uint8_t length) noexcept { return length; }
 constexpr std::size_t length_of(const StrictRules& rules) noexcept { return rules.length; }
 
+// What the international checks need of the normal form, read from the input
+// without writing the normal form down: its first four bytes, its length,
+// its character set, and what MOD 97-10 makes of it.
+using Facts = kernels::NormalMod97;
+
+constexpr Facts facts_of(std::string_view input) noexcept {
+    return kernels::mod97_of_normal_form(input, InlineString::CAPACITY);
+}
+
+// Whether MOD 97-10 of the IBAN with its first four characters moved to the
+// end leaves 1. The IBAN as written reads H * 10^p + R, the rearranged one
+// R * 10^6 + H, where H is the first four (six places, as they are two
+// letters and two digits) and R the rest; so the rearranged one is
+// 10^6 * (written) + H * (1 - 10^(p + 6)), all mod 97.
+constexpr bool rearranged_leaves_one(const Facts& f) noexcept {
+    using kernels::MOD97;
+    using kernels::power_of_ten;
+    const std::uint32_t one_minus_power = MOD97 + 1 - power_of_ten(f.places);
+    const std::uint64_t rearranged = std::uint64_t{f.residue} * power_of_ten(HEAD_PLACES) +
+                                     std::uint64_t{head_number({f[0], f[1], f[2], f[3]})} * one_minus_power;
+    return rearranged % MOD97 == 1;
+}
+static_assert(rearranged_leaves_one(facts_of("GB82 WEST 1234 5698 7654 32")));
+static_assert(!rearranged_leaves_one(facts_of("GB82WEST12345698765433")));
+
 // The international checks in their order; the first that fails names the
 // error. `table` gives each country's entry, whose length the IBAN must
 // have; `found` receives it.
 template <const auto& table, class Value>
-constexpr std::optional<ErrorCode> international_failure(std::string_view s, const Value*& found) noexcept {
-    if (s.size() < MIN_STORED) return ErrorCode::InvalidLength;
-    if (!is_upper(s[0]) || !is_upper(s[1])) return ErrorCode::InvalidCountry;
-    if (!is_digit(s[2]) || !is_digit(s[3])) return ErrorCode::InvalidStructure;
-    found = table.find(s.substr(0, 2));
+constexpr std::optional<ErrorCode> international_failure(const Facts& f, const Value*& found) noexcept {
+    // A normal form past the capacity: the normaliser's own refusal.
+    if (f.size > InlineString::CAPACITY) return ErrorCode::InvalidCharset;
+    if (f.size < MIN_STORED) return ErrorCode::InvalidLength;
+    if (!is_upper(f[0]) || !is_upper(f[1])) return ErrorCode::InvalidCountry;
+    if (!is_digit(f[2]) || !is_digit(f[3])) return ErrorCode::InvalidStructure;
+    found = table.find(f[0], f[1]);
     if (found == nullptr) return ErrorCode::UnsupportedCountry;
-    if (s.size() != length_of(*found)) return ErrorCode::InvalidLength;
-    // The character set and the check digits in one pass, the characters
-    // judged first: the first four are already known to be letters and digits.
-    const Mod97 rearranged = mod97(s.substr(4), s.substr(0, 4));
-    if (!rearranged.all_alphanumeric) return ErrorCode::InvalidCharset;
-    if (rearranged.remainder != 1) return ErrorCode::InvalidChecksum;
+    if (f.size != length_of(*found)) return ErrorCode::InvalidLength;
+    if (!f.all_alphanumeric) return ErrorCode::InvalidCharset;
+    if (!rearranged_leaves_one(f)) return ErrorCode::InvalidChecksum;
     return std::nullopt;
 }
 
-constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
-    const std::uint8_t* length = nullptr;
-    return international_failure<IBAN_LENGTHS>(s, length);
-}
-
-// The international checks, then the BBAN's layout and its national check
-// digits. Inline, so that the fast path takes it into its body and tests
-// the outcome once, as it does first_failure.
-inline std::optional<ErrorCode> strict_failure(std::string_view s) noexcept {
-    const StrictRules* rules = nullptr;
-    if (const auto error = international_failure<STRICT_RULES>(s, rules)) return error;
-    if (!layout_holds(*rules, s)) return ErrorCode::InvalidStructure;
-    // Most countries have no national check: no call for them.
-    if (rules->check != NationalCheck::None && !national_check_holds(rules->check, s)) {
-        return ErrorCode::InvalidChecksum;
+// The checks of plain or strict validation in their order. Strict
+// validation adds the BBAN's layout and its national check digits, which
+// read the normal form: `normal_form()` writes it down, once the
+// international checks have passed.
+template <bool strict, class NormalForm>
+std::optional<ErrorCode> first_failure(const Facts& f, NormalForm normal_form) noexcept {
+    if constexpr (strict) {
+        const StrictRules* rules = nullptr;
+        if (const auto error = international_failure<STRICT_RULES>(f, rules)) return error;
+        const std::string_view s = normal_form();
+        if (!layout_holds(*rules, s)) return ErrorCode::InvalidStructure;
+        // Most countries have no national check: no call for them.
+        if (rules->check != NationalCheck::None && !national_check_holds(rules->check, s)) {
+            return ErrorCode::InvalidChecksum;
+        }
+        return std::nullopt;
+    } else {
+        const std::uint8_t* length = nullptr;
+        return international_failure<IBAN_LENGTHS>(f, length);
     }
-    return std::nullopt;
 }
 
-template <auto checks>
+template <bool strict>
 ValidationResult validate_with(std::string_view input) noexcept {
     InlineString s;
-    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks)) {
-        return ValidationResult::invalid(*error);
-    }
-    const std::string_view text = s.view();
+    bool written = false;
+    const auto normal_form = [&] {
+        written = normalise<Fold::Upper>(input, s);  // fits: its bytes were counted
+        return s.view();
+    };
+    if (auto error = first_failure<strict>(facts_of(input), normal_form)) return ValidationResult::invalid(*error);
+    const std::string_view text = written ? s.view() : normal_form();
     const IbanDetails details{FixedCode<2>::from(text.substr(0, 2)), FixedCode<2>::from(text.substr(2, 2)),
                               static_cast<std::uint8_t>(text.size() - 4)};
     return ValidationResult::valid(s, group_by_four(text), details);
 }
 
-template <auto checks>
+template <bool strict>
 bool is_valid_with(std::string_view input) noexcept {
     InlineString s;
-    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks);
+    const auto normal_form = [&] {
+        (void)normalise<Fold::Upper>(input, s);  // fits: its bytes were counted
+        return s.view();
+    };
+    return !first_failure<strict>(facts_of(input), normal_form);
 }
 
 }  // namespace
 
-ValidationResult validate(std::string_view input) noexcept { return validate_with<first_failure>(input); }
-bool is_valid(std::string_view input) noexcept { return is_valid_with<first_failure>(input); }
+ValidationResult validate(std::string_view input) noexcept { return validate_with<false>(input); }
+bool is_valid(std::string_view input) noexcept { return is_valid_with<false>(input); }
 
-ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<strict_failure>(input); }
-bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<strict_failure>(input); }
+ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<true>(input); }
+bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<true>(input); }
 
 }  // namespace cobalis::validators::iban
