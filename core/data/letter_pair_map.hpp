@@ -12,6 +12,10 @@
 
 namespace cobalis::data {
 
+// Reaching this while a table is built (a key that is not two letters, or a
+// key twice) stops the compilation.
+void malformed_letter_pair_map();
+
 template <class V, std::size_t N>
 class LetterPairMap {
 public:
@@ -32,19 +36,16 @@ public:
         return key.size() == 2 ? find(key[0], key[1]) : nullptr;
     }
 
-    // The value stored under the code of these two bytes, or nullptr; any
-    // bytes may be asked for, and no branch depends on them.
+    // The value stored under the code of these two bytes, or nullptr.
     [[nodiscard]] constexpr const V* find(char first, char second) const noexcept {
-        const bool letters = (letter(first) < LETTERS) & (letter(second) < LETTERS);
-        const std::uint8_t slot = slots_[pair(first, second) & (std::size_t{0} - letters)];
-        return letters & (slot != 0) ? &values_[slot - 1] : nullptr;
+        if (letter(first) >= LETTERS || letter(second) >= LETTERS) return nullptr;
+        const std::uint8_t slot = slots_[pair(first, second)];
+        return slot != 0 ? &values_[slot - 1] : nullptr;
     }
 
     [[nodiscard]] static constexpr std::size_t size() noexcept { return N; }
 
 private:
-    static void malformed_letter_pair_map();  // never defined: reaching it is no constant expression
-
     // Past 25 for any byte but A..Z.
     static constexpr std::size_t letter(char c) noexcept {
         return static_cast<std::size_t>(static_cast<std::uint8_t>(c - 'A'));
