@@ -1,10 +1,12 @@
 #include "core/validators/email.hpp"
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
+#include "core/kernels/classes.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators::email {
@@ -15,6 +17,14 @@ inline constexpr std::size_t MIN_ADDRESS = 3;
 inline constexpr std::size_t MAX_ADDRESS = 254;
 inline constexpr std::size_t MAX_LOCAL = 64;
 inline constexpr std::size_t MAX_LABEL = 63;
+
+// The byte sets of the rules, for the masks of a whole short address.
+inline constexpr kernels::AsciiSet LOCAL_SET =
+    kernels::ASCII_LETTERS | kernels::ASCII_DIGITS | kernels::AsciiSet{"!#$%&'*+-/=?^_`{|}~"};
+inline constexpr kernels::AsciiSet DOMAIN_SET = kernels::ASCII_LETTERS | kernels::ASCII_DIGITS | kernels::AsciiSet{"-"};
+inline constexpr kernels::AsciiSet FULL_STOP{"."};
+inline constexpr kernels::AsciiSet AT_SIGN{"@"};
+inline constexpr kernels::AsciiSet HYPHEN{"-"};
 
 using ByteTable = std::array<bool, 256>;
 
@@ -99,6 +109,47 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s, std::size_t
     return std::nullopt;
 }
 
+static_assert([] {
+    for (int c = 0; c < 256; ++c) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (LOCAL_SET.is(byte) != LOCAL_CHARS[byte] || DOMAIN_SET.is(byte) != DOMAIN_CHARS[byte]) return false;
+    }
+    return true;
+}());
+
+// The same verdict for an address of at most 64 bytes, from one mask per
+// byte set over the whole address (bit i for byte i): every rule becomes a
+// few operations on the masks, and none branches on the bytes. (Each label
+// is then shorter than 64 bytes, and the local part too.)
+bool short_address_holds(std::string_view s) noexcept {
+    using Bits = std::uint64_t;
+    const std::size_t n = s.size();
+    if (n < MIN_ADDRESS) return false;
+    const auto [local, domain, stops, ats, hyphens, digits] =
+        kernels::set_masks<LOCAL_SET, DOMAIN_SET, FULL_STOP, AT_SIGN, HYPHEN, kernels::ASCII_DIGITS>(s);
+    // Every shift below is by less than 64: at <= 63, n - 1 <= 63.
+    const Bits all = ~Bits{0} >> (kernels::SHORT_TEXT - n);
+    const auto at = static_cast<std::size_t>(std::countr_zero(ats | Bits{1} << (kernels::SHORT_TEXT - 1)));
+    const Bits local_part = (Bits{1} << at) - 1;
+    const Bits domain_part = all & ~(local_part | Bits{1} << at);
+    const Bits domain_stops = stops & domain_part;
+    // Where labels start (after the "@" and after each full stop) and end
+    // (before each full stop, and at the last byte).
+    const Bits label_starts = ((domain_stops << 1) | (Bits{2} << at)) & domain_part;
+    const Bits label_ends = (domain_stops >> 1) | Bits{1} << (n - 1);
+    const auto last_stop = static_cast<std::size_t>(std::bit_width(domain_stops | 1)) - 1;
+    const Bits top_label = all & ~((Bits{2} << last_stop) - 1);
+    // Every rule at once, none branching on the bytes.
+    return (ats != 0) & (at >= 1) & (at + 1 < n) &
+           (((local | stops) & local_part) == local_part) &           // local characters
+           ((stops & 1) == 0) & ((((stops << 1) >> at) & 1) == 0) &   // no full stop first or last
+           ((stops & (stops << 1) & local_part) == 0) &               // nor two in a row
+           (((domain | stops) & domain_part) == domain_part) &        // host-name characters, one "@"
+           ((stops & label_starts) == 0) &                            // no empty label
+           ((hyphens & (label_starts | label_ends)) == 0) &           // no hyphen at a label's ends
+           (domain_stops != 0) & ((top_label & ~digits) != 0);         // dotted, the top label not all digits
+}
+
 }  // namespace
 
 ValidationResult validate(std::string_view input) noexcept {
@@ -114,6 +165,7 @@ ValidationResult validate(std::string_view input) noexcept {
 }
 
 bool is_valid(std::string_view input) noexcept {
+    if (input.size() <= kernels::SHORT_TEXT) return short_address_holds(input);
     std::size_t at = 0;
     return !first_failure(input, at);
 }
