@@ -73,7 +73,11 @@ public:
     // At most CAPACITY bytes of `text`; the rest is dropped.
     constexpr explicit InlineString(std::string_view text) noexcept : InlineString() {
         const std::size_t n = text.size() < CAPACITY ? text.size() : CAPACITY;
-        for (std::size_t i = 0; i < n; ++i) data_[i] = text[i];
+        if (std::is_constant_evaluated()) {
+            for (std::size_t i = 0; i < n; ++i) data_[i] = text[i];
+        } else if (n != 0) {
+            std::memcpy(data_.data(), text.data(), n);
+        }
         len_ = static_cast<std::uint8_t>(n);
     }
 
@@ -125,6 +129,10 @@ struct FixedCode {
 
     static constexpr FixedCode from(std::string_view text) noexcept {
         FixedCode code;
+        if (!std::is_constant_evaluated() && text.size() >= N) {
+            std::memcpy(code.bytes.data(), text.data(), N);
+            return code;
+        }
         for (std::size_t i = 0; i < N && i < text.size(); ++i) code.bytes[i] = text[i];
         return code;
     }
@@ -153,10 +161,12 @@ struct CreditCardDetails {
     CardBrand brand = CardBrand::Unknown;
     friend constexpr bool operator==(const CreditCardDetails&, const CreditCardDetails&) noexcept = default;
 };
+// Both forms have fixed widths, so they are held as codes of 10 and 13 bytes:
+// a result then stays small, and is made and copied with fixed-size moves.
 struct IsbnDetails {
     IsbnType isbn_type = IsbnType::Isbn10;
-    std::optional<InlineString> isbn10;
-    std::optional<InlineString> isbn13;
+    std::optional<FixedCode<10>> isbn10;
+    std::optional<FixedCode<13>> isbn13;
     friend constexpr bool operator==(const IsbnDetails&, const IsbnDetails&) noexcept = default;
 };
 struct IssnDetails {
@@ -204,11 +214,14 @@ struct ValidationResult {
         return r;
     }
 
+    // A valid answer with its kind's details (an alternative of Details),
+    // which go straight into place.
+    template <class KindDetails>
     static constexpr ValidationResult valid(const InlineString& compact, const InlineString& formatted,
-                                            const Details& details) noexcept {
+                                            const KindDetails& details) noexcept {
         ValidationResult r;
         r.is_valid = true;
-        r.details = details;
+        r.details.template emplace<KindDetails>(details);
         r.compact = compact;
         r.formatted = formatted;
         return r;

@@ -59,8 +59,8 @@ inline constexpr std::array BRAND_RULES{
     rule(62, 62, 2, {16, 17, 18, 19}, CardBrand::UnionPay),
 };
 
-// American Express prints 4-6-5; every other brand groups by four.
-inline constexpr std::size_t AMEX_GROUP_STARTS[] = {4, 10};
+// American Express prints its 15 digits 4-6-5; every other brand groups by
+// four.
 
 constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     if (s.size() < MIN_DIGITS || s.size() > MAX_DIGITS) return ErrorCode::InvalidLength;
@@ -71,7 +71,7 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 
 constexpr InlineString display_form(std::string_view digits, CardBrand brand) noexcept {
     if (brand != CardBrand::Amex) return group_by_four(digits);
-    return layout(digits, ' ', [](std::size_t i) { return i == AMEX_GROUP_STARTS[0] || i == AMEX_GROUP_STARTS[1]; });
+    return grouped<4, 6, 5>(digits, ' ');
 }
 
 }  // namespace

@@ -42,29 +42,34 @@ std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 // Hyphens before characters 2, 5 and 10 of an ISBN-10 (1-3-5-1) and before
 // characters 4, 5, 8 and 13 of an ISBN-13 (3-1-3-5-1): fixed groups, not the
 // ranges of the registration groups.
-InlineString formatted_isbn10(std::string_view s) noexcept {
-    return layout(s, '-', [](std::size_t i) { return i == 1 || i == 4 || i == 9; });
-}
-InlineString formatted_isbn13(std::string_view s) noexcept {
-    return layout(s, '-', [](std::size_t i) { return i == 3 || i == 4 || i == 7 || i == 12; });
-}
+InlineString formatted_isbn10(std::string_view s) noexcept { return grouped<1, 3, 5, 1>(s, '-'); }
+InlineString formatted_isbn13(std::string_view s) noexcept { return grouped<3, 1, 3, 5, 1>(s, '-'); }
 
-// 978, the nine digits of the ISBN-10 body, and a fresh GS1 check digit.
-InlineString isbn13_of(std::string_view isbn10) noexcept {
-    InlineString out(BOOK_PREFIX);
-    const std::string_view body = isbn10.substr(0, ISBN10_LENGTH - 1);
-    for (char c : body) (void)out.push_back(c);
-    (void)out.push_back(ean::gs1_check_digit(out.view()));
+// 978, the nine digits of the ISBN-10 body, and a fresh GS1 check digit: with
+// the weights 1, 3, 1, ... the prefix adds 9 + 21 + 8 = 38, and the body's
+// digits weigh 3, 1, 3, ... from its first on.
+inline constexpr unsigned BOOK_PREFIX_SUM = 38;
+
+constexpr FixedCode<ISBN13_LENGTH> isbn13_of(std::string_view isbn10) noexcept {
+    FixedCode<ISBN13_LENGTH> out = FixedCode<ISBN13_LENGTH>::from(BOOK_PREFIX);
+    unsigned sum = BOOK_PREFIX_SUM;
+    for (std::size_t i = 0; i < ISBN10_LENGTH - 1; ++i) {
+        out.bytes[PREFIX_LENGTH + i] = isbn10[i];
+        sum += (i % 2 == 0 ? 3 : 1) * digit_value(isbn10[i]);
+    }
+    out.bytes[ISBN13_LENGTH - 1] = static_cast<char>('0' + (10 - sum % 10) % 10);
     return out;
 }
 
 // The nine digits after 978 and a fresh modulus-11 check character.
-InlineString isbn10_of(std::string_view isbn13) noexcept {
+constexpr FixedCode<ISBN10_LENGTH> isbn10_of(std::string_view isbn13) noexcept {
     const std::string_view body = isbn13.substr(PREFIX_LENGTH, ISBN10_LENGTH - 1);
-    InlineString out(body);
-    (void)out.push_back(mod11_check_character(body));
+    FixedCode<ISBN10_LENGTH> out = FixedCode<ISBN10_LENGTH>::from(body);
+    out.bytes[ISBN10_LENGTH - 1] = mod11_check_character(body);
     return out;
 }
+
+static_assert(isbn13_of("0306406152").view() == "9780306406157" && isbn10_of("9780804429573").view() == "080442957X");
 
 }  // namespace
 
@@ -82,13 +87,13 @@ ValidationResult validate(std::string_view input) noexcept {
     IsbnDetails details;
     if (text.size() == ISBN10_LENGTH) {
         details.isbn_type = IsbnType::Isbn10;
-        details.isbn10 = s;
+        details.isbn10 = FixedCode<ISBN10_LENGTH>::from(text);
         details.isbn13 = isbn13_of(text);
         return ValidationResult::valid(s, formatted_isbn10(text), details);
     }
     details.isbn_type = IsbnType::Isbn13;
     if (text.substr(0, PREFIX_LENGTH) == BOOK_PREFIX) details.isbn10 = isbn10_of(text);
-    details.isbn13 = s;
+    details.isbn13 = FixedCode<ISBN13_LENGTH>::from(text);
     return ValidationResult::valid(s, formatted_isbn13(text), details);
 }
 

@@ -35,7 +35,7 @@ ValidationResult validate(std::string_view input) noexcept {
     InlineString s;
     if (!normalise(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
     if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
-    const InlineString formatted = layout(s.view(), '-', [](std::size_t i) { return i == ISSN_LENGTH / 2; });
+    const InlineString formatted = grouped<ISSN_LENGTH / 2, ISSN_LENGTH / 2>(s.view(), '-');
     return ValidationResult::valid(s, formatted, IssnDetails{});
 }
 
