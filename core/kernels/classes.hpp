@@ -139,6 +139,11 @@ inline constexpr std::size_t SHORT_TEXT = 64;
 template <const AsciiSet&... sets>
 using SetMasks = std::array<std::uint64_t, sizeof...(sets)>;
 
+// The bits of the first n <= 64 bytes.
+constexpr std::uint64_t first_bits(std::size_t n) noexcept {
+    return n == SHORT_TEXT ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
 namespace scalar {
 
 template <const AsciiSet&... sets>
@@ -157,6 +162,11 @@ SetMasks<sets...> set_masks_at(const char* p, std::size_t size) noexcept {
     return set_masks<sets...>({p, size});
 }
 
+template <class Rule, const AsciiSet&... sets>
+bool judged_at(const char* p, std::size_t size) noexcept {
+    return Rule::holds(size, set_masks<sets...>({p, size}));
+}
+
 }  // namespace scalar
 
 #ifdef COBALIS_KERNELS_SSE2
@@ -168,14 +178,18 @@ template <class T>
 }
 
 [[gnu::target("ssse3"), gnu::always_inline]] inline Mask find(const AsciiSet& set, __m128i high, __m128i x) noexcept {
-    if (set.only >= 0) return static_cast<Mask>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(static_cast<char>(set.only)))));
+    if (set.only >= 0) {
+        return static_cast<Mask>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(static_cast<char>(set.only)))));
+    }
     // A byte from 0x80 has bit 7 set, which makes its row of by_low read as zero.
-    const __m128i rows = _mm_and_si128(_mm_shuffle_epi8(row_of(set.by_high), high), _mm_shuffle_epi8(row_of(set.by_low), x));
+    const __m128i rows =
+        _mm_and_si128(_mm_shuffle_epi8(row_of(set.by_high), high), _mm_shuffle_epi8(row_of(set.by_low), x));
     return ~static_cast<Mask>(_mm_movemask_epi8(_mm_cmpeq_epi8(rows, _mm_setzero_si128()))) & ALL;
 }
 
 template <const AsciiSet&... sets>
-[[gnu::target("ssse3")]] SetMasks<sets...> set_masks_at(const char* p, std::size_t size) noexcept {
+[[gnu::target("ssse3"), gnu::always_inline]] inline SetMasks<sets...> masks_of(const char* p,
+                                                                              std::size_t size) noexcept {
     SetMasks<sets...> masks{};
     for (std::size_t i = 0; i < size && i < SHORT_TEXT; i += BLOCK) {
         const std::size_t left = size - i;
@@ -200,6 +214,16 @@ template <const AsciiSet&... sets>
     return masks;
 }
 
+template <const AsciiSet&... sets>
+[[gnu::target("ssse3")]] SetMasks<sets...> set_masks_at(const char* p, std::size_t size) noexcept {
+    return masks_of<sets...>(p, size);
+}
+
+template <class Rule, const AsciiSet&... sets>
+[[gnu::target("ssse3")]] bool judged_at(const char* p, std::size_t size) noexcept {
+    return Rule::holds(size, masks_of<sets...>(p, size));
+}
+
 }  // namespace ssse3
 
 namespace avx2 {
@@ -212,55 +236,60 @@ template <class T>
 [[gnu::target("avx2"), gnu::always_inline]] inline std::uint32_t find(const AsciiSet& set, __m256i high,
                                                                        __m256i x) noexcept {
     if (set.only >= 0) {
-        return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x, _mm256_set1_epi8(static_cast<char>(set.only)))));
+        const __m256i only = _mm256_set1_epi8(static_cast<char>(set.only));
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x, only)));
     }
     const __m256i rows = _mm256_and_si256(_mm256_shuffle_epi8(both_lanes_of(set.by_high), high),
                                           _mm256_shuffle_epi8(both_lanes_of(set.by_low), x));
     return ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(rows, _mm256_setzero_si256())));
 }
 
-// ssse3::set_masks_at 32 bytes at a time.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i high_nibbles(__m256i x) noexcept {
+    return _mm256_and_si256(_mm256_srli_epi16(x, 4), _mm256_set1_epi8(0x0F));
+}
+
+// ssse3::masks_of a window of 32 bytes at a time: a text of at most 32 bytes
+// is one window of a block and a second block ending at its end (the bits of
+// the bytes it repeats shifted out), a longer one two windows, the second
+// ending at its end.
 template <const AsciiSet&... sets>
-[[gnu::target("avx2")]] SetMasks<sets...> set_masks_at(const char* p, std::size_t size) noexcept {
+[[gnu::target("avx2"), gnu::always_inline]] inline SetMasks<sets...> masks_of(const char* p,
+                                                                             std::size_t size) noexcept {
     constexpr std::size_t WINDOW = 2 * BLOCK;
     SetMasks<sets...> masks{};
-    for (std::size_t i = 0; i < size && i < SHORT_TEXT; i += WINDOW) {
-        const std::size_t left = size - i;
-        __m256i x;
-        unsigned drop = 0;
-        if (left >= WINDOW) {
-            x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-        } else if (size >= WINDOW) {
-            x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + size - WINDOW));
-            drop = static_cast<unsigned>(WINDOW - left);
-        } else {
-            // A short text: its first block, and a second ending at its end
-            // (the bits of the bytes it repeats shifted out), or zeros.
-            const __m128i low = left >= BLOCK ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))
-                                              : sse2::load_tail(p + i, left);
-            const __m128i high_block = left > BLOCK
-                                           ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - BLOCK))
-                                           : _mm_setzero_si128();
-            x = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high_block, 1);
-            const std::uint64_t in_text = left >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << left) - 1;
-            const __m256i high = _mm256_and_si256(_mm256_srli_epi16(x, 4), _mm256_set1_epi8(0x0F));
-            const unsigned shift = left > BLOCK ? static_cast<unsigned>(WINDOW - left) : 0;
-            const auto spread = [&](std::uint32_t found) {
-                // The second block's bits move down over the bytes it repeats.
-                const std::uint64_t low_bits = found & ALL;
-                const std::uint64_t high_bits = (std::uint64_t{found >> BLOCK} >> shift) << BLOCK;
-                return (low_bits | high_bits) & in_text;
-            };
-            std::size_t k = 0;
-            ((masks[k++] |= spread(find(sets, high, x)) << i), ...);
-            continue;
-        }
-        const std::uint64_t in_text = left >= WINDOW ? 0xFFFFFFFF : (std::uint64_t{1} << left) - 1;
-        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(x, 4), _mm256_set1_epi8(0x0F));
+    if (size <= WINDOW) {
+        const __m128i low = size >= BLOCK ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)) : sse2::load_tail(p, size);
+        const __m128i high_block =
+            size > BLOCK ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - BLOCK)) : _mm_setzero_si128();
+        const __m256i x = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high_block, 1);
+        const __m256i high = high_nibbles(x);
+        const auto shift = static_cast<unsigned>(size > BLOCK ? WINDOW - size : 0);
+        const std::uint64_t in_text = first_bits(size);
+        const auto spread = [&](std::uint32_t found) {
+            return ((found & ALL) | ((std::uint64_t{found >> BLOCK} >> shift) << BLOCK)) & in_text;
+        };
         std::size_t k = 0;
-        ((masks[k++] |= ((std::uint64_t{find(sets, high, x)} >> drop) & in_text) << i), ...);
+        ((masks[k++] = spread(find(sets, high, x))), ...);
+        return masks;
     }
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + size - WINDOW));
+    const __m256i high_x = high_nibbles(x);
+    const __m256i high_y = high_nibbles(y);
+    const auto drop = static_cast<unsigned>(2 * WINDOW - size);
+    std::size_t k = 0;
+    ((masks[k++] = find(sets, high_x, x) | (std::uint64_t{find(sets, high_y, y) >> drop} << WINDOW)), ...);
     return masks;
+}
+
+template <const AsciiSet&... sets>
+[[gnu::target("avx2")]] SetMasks<sets...> set_masks_at(const char* p, std::size_t size) noexcept {
+    return masks_of<sets...>(p, size < SHORT_TEXT ? size : SHORT_TEXT);
+}
+
+template <class Rule, const AsciiSet&... sets>
+[[gnu::target("avx2")]] bool judged_at(const char* p, std::size_t size) noexcept {
+    return Rule::holds(size, masks_of<sets...>(p, size < SHORT_TEXT ? size : SHORT_TEXT));
 }
 
 }  // namespace avx2
@@ -277,6 +306,20 @@ constexpr SetMasks<sets...> set_masks(std::string_view text) noexcept {
     }
 #endif
     return scalar::set_masks<sets...>(text);
+}
+
+// A rule over those masks, judged in the same body that makes them, so that
+// they never leave the registers: Rule::holds(size, masks), a function of
+// plain integer operations.
+template <class Rule, const AsciiSet&... sets>
+constexpr bool judged_by_sets(std::string_view text) noexcept {
+#ifdef COBALIS_KERNELS_SSE2
+    if (!std::is_constant_evaluated()) {
+        return Chosen<&scalar::judged_at<Rule, sets...>, &ssse3::judged_at<Rule, sets...>,
+                      &avx2::judged_at<Rule, sets...>>::call(text.data(), text.size());
+    }
+#endif
+    return Rule::holds(text.size(), scalar::set_masks<sets...>(text));
 }
 
 }  // namespace cobalis::kernels

@@ -121,33 +121,39 @@ static_assert([] {
 // byte set over the whole address (bit i for byte i): every rule becomes a
 // few operations on the masks, and none branches on the bytes. (Each label
 // is then shorter than 64 bytes, and the local part too.)
+struct ShortAddress {
+    using Masks = kernels::SetMasks<LOCAL_SET, DOMAIN_SET, FULL_STOP, AT_SIGN, HYPHEN, kernels::ASCII_DIGITS>;
+
+    [[gnu::always_inline]] static constexpr bool holds(std::size_t n, const Masks& masks) noexcept {
+        using Bits = std::uint64_t;
+        const auto [local, domain, stops, ats, hyphens, digits] = masks;
+        // Every shift below is by less than 64: at <= 63, n - 1 <= 63.
+        const Bits all = kernels::first_bits(n);
+        const auto at = static_cast<std::size_t>(std::countr_zero(ats | Bits{1} << (kernels::SHORT_TEXT - 1)));
+        const Bits local_part = (Bits{1} << at) - 1;
+        const Bits domain_part = all & ~(local_part | Bits{1} << at);
+        const Bits domain_stops = stops & domain_part;
+        // Where labels start (after the "@" and after each full stop) and end
+        // (before each full stop, and at the last byte).
+        const Bits label_starts = ((domain_stops << 1) | (Bits{2} << at)) & domain_part;
+        const Bits label_ends = (domain_stops >> 1) | Bits{1} << ((n - 1) % kernels::SHORT_TEXT);
+        const auto last_stop = static_cast<std::size_t>(std::bit_width(domain_stops | 1)) - 1;
+        const Bits top_label = all & ~((Bits{2} << last_stop) - 1);
+        // Every rule at once.
+        return (n >= MIN_ADDRESS) & (ats != 0) & (at >= 1) & (at + 1 < n) &
+               (((local | stops) & local_part) == local_part) &           // local characters
+               ((stops & 1) == 0) & ((((stops << 1) >> at) & 1) == 0) &   // no full stop first or last
+               ((stops & (stops << 1) & local_part) == 0) &               // nor two in a row
+               (((domain | stops) & domain_part) == domain_part) &        // host-name characters, one "@"
+               ((stops & label_starts) == 0) &                            // no empty label
+               ((hyphens & (label_starts | label_ends)) == 0) &           // no hyphen at a label's ends
+               (domain_stops != 0) & ((top_label & ~digits) != 0);         // dotted, the top label not all digits
+    }
+};
+
 bool short_address_holds(std::string_view s) noexcept {
-    using Bits = std::uint64_t;
-    const std::size_t n = s.size();
-    if (n < MIN_ADDRESS) return false;
-    const auto [local, domain, stops, ats, hyphens, digits] =
-        kernels::set_masks<LOCAL_SET, DOMAIN_SET, FULL_STOP, AT_SIGN, HYPHEN, kernels::ASCII_DIGITS>(s);
-    // Every shift below is by less than 64: at <= 63, n - 1 <= 63.
-    const Bits all = ~Bits{0} >> (kernels::SHORT_TEXT - n);
-    const auto at = static_cast<std::size_t>(std::countr_zero(ats | Bits{1} << (kernels::SHORT_TEXT - 1)));
-    const Bits local_part = (Bits{1} << at) - 1;
-    const Bits domain_part = all & ~(local_part | Bits{1} << at);
-    const Bits domain_stops = stops & domain_part;
-    // Where labels start (after the "@" and after each full stop) and end
-    // (before each full stop, and at the last byte).
-    const Bits label_starts = ((domain_stops << 1) | (Bits{2} << at)) & domain_part;
-    const Bits label_ends = (domain_stops >> 1) | Bits{1} << (n - 1);
-    const auto last_stop = static_cast<std::size_t>(std::bit_width(domain_stops | 1)) - 1;
-    const Bits top_label = all & ~((Bits{2} << last_stop) - 1);
-    // Every rule at once, none branching on the bytes.
-    return (ats != 0) & (at >= 1) & (at + 1 < n) &
-           (((local | stops) & local_part) == local_part) &           // local characters
-           ((stops & 1) == 0) & ((((stops << 1) >> at) & 1) == 0) &   // no full stop first or last
-           ((stops & (stops << 1) & local_part) == 0) &               // nor two in a row
-           (((domain | stops) & domain_part) == domain_part) &        // host-name characters, one "@"
-           ((stops & label_starts) == 0) &                            // no empty label
-           ((hyphens & (label_starts | label_ends)) == 0) &           // no hyphen at a label's ends
-           (domain_stops != 0) & ((top_label & ~digits) != 0);         // dotted, the top label not all digits
+    return kernels::judged_by_sets<ShortAddress, LOCAL_SET, DOMAIN_SET, FULL_STOP, AT_SIGN, HYPHEN,
+                                   kernels::ASCII_DIGITS>(s);
 }
 
 }  // namespace
