@@ -13,6 +13,7 @@
 
 #include "core/kernels/block.hpp"
 #include "core/kernels/classes.hpp"
+#include "core/kernels/digit_strings.hpp"
 #include "core/kernels/digit_sums.hpp"
 #include "core/kernels/mod97.hpp"
 #include "core/kernels/separators.hpp"
@@ -108,6 +109,35 @@ void same_mod97(std::string_view input, std::size_t capacity) {
     }
 }
 
+// The digit-string kernel's body against its twin: the same length and head
+// always, everything wherever the normal form fits.
+template <FullStops full_stops>
+void same_digits(std::string_view input, std::size_t capacity) {
+    const NormalDigits twin = scalar::digits_of_normal_form<full_stops>(input, capacity);
+    if (!runs(Level::Ssse3)) return;
+    const NormalDigits got = ssse3::digits_of_normal_form<full_stops>(input.data(), input.size(), capacity);
+    if (got.size != twin.size || got.head != twin.head || (twin.size <= capacity && !(got == twin))) {
+        broken("digits_of_normal_form", "the SSSE3 body agrees with its twin", input);
+    }
+}
+
+// Each body of the byte-set masks against its twin, on the first 64 bytes.
+inline constexpr AsciiSet SOME_PUNCTUATION{"!#$%&'*+-/=?^_`{|}~"};
+inline constexpr AsciiSet FULL_STOP{"."};
+
+void same_set_masks(std::string_view input) {
+    const std::string_view text = input.substr(0, SHORT_TEXT);
+    const auto twin = scalar::set_masks<SOME_PUNCTUATION, ASCII_LETTERS, ASCII_DIGITS, FULL_STOP>(text);
+    if (runs(Level::Ssse3) &&
+        ssse3::set_masks_at<SOME_PUNCTUATION, ASCII_LETTERS, ASCII_DIGITS, FULL_STOP>(text.data(), text.size()) != twin) {
+        broken("set_masks", "the SSSE3 body agrees with its twin", input);
+    }
+    if (runs(Level::Avx2) &&
+        avx2::set_masks_at<SOME_PUNCTUATION, ASCII_LETTERS, ASCII_DIGITS, FULL_STOP>(text.data(), text.size()) != twin) {
+        broken("set_masks", "the AVX2 body agrees with its twin", input);
+    }
+}
+
 #endif
 
 // The whole-text functions against a plain reading of their rules.
@@ -178,6 +208,35 @@ void check_texts(std::string_view input) {
     if (sum_from_right<DigitSum::Luhn>(digits) != luhn) broken("luhn", "the Luhn sum follows its rule", input);
     if (sum_from_right<DigitSum::Gs1>(digits) != gs1) broken("gs1", "the GS1 sum follows its rule", input);
 
+    // The twins against the plain rules they state.
+    const auto masks = set_masks<ASCII_DIGITS, ASCII_LETTERS>(input.substr(0, SHORT_TEXT));
+    for (std::size_t i = 0; i < input.size() && i < SHORT_TEXT; ++i) {
+        const auto c = static_cast<std::uint8_t>(input[i]);
+        const bool digit = c >= '0' && c <= '9';
+        const bool letter = (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+        if (((masks[0] >> i) & 1) != digit || ((masks[1] >> i) & 1) != letter) {
+            broken("set_masks", "a byte is in a set exactly when it is one of its members", input);
+        }
+    }
+    std::string kept_digits;
+    for (char c : input) {
+        if (c != '\t' && c != ' ' && c != '-' && c != '.') kept_digits.push_back(c);
+    }
+    const NormalDigits d = digits_of_normal_form<FullStops::Dropped>(input, 254);
+    if (kept_digits.size() <= 254) {
+        std::uint32_t descending = 0, gs1 = 0, luhn = 0;
+        for (std::size_t place = 0; place < kept_digits.size(); ++place) {
+            const char c = kept_digits[kept_digits.size() - 1 - place];
+            const std::uint32_t v = c >= '0' && c <= '9' ? static_cast<std::uint32_t>(c - '0') : (c | 0x20) == 'x' ? 10 : 0;
+            descending += v * static_cast<std::uint32_t>(place + 1);
+            gs1 += place % 2 == 1 ? 3 * v : v;
+            luhn += place % 2 == 1 ? (2 * v > 9 ? 2 * v - 9 : 2 * v) : v;
+        }
+        if (d.size != kept_digits.size() || d.descending != descending || d.gs1 != gs1 || d.luhn != luhn) {
+            broken("digits_of_normal_form", "the sums follow their rules", input);
+        }
+    }
+
     bool digits_only = true;
     for (char c : input) digits_only &= Digits::is(static_cast<std::uint8_t>(c));
     if (all_of<Digits>(input) != digits_only) broken("all_of", "all_of follows its rule", input);
@@ -198,7 +257,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::size_t capacity : {std::size_t{0}, std::size_t{3}, std::size_t{16}, std::size_t{40}, std::size_t{254}}) {
         same_mod97(input, capacity);
+        same_digits<cobalis::kernels::FullStops::Dropped>(input, capacity);
+        same_digits<cobalis::kernels::FullStops::Kept>(input, capacity);
     }
+    same_set_masks(input);
 #endif
     check_texts(input);
     return 0;

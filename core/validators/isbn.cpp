@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "core/kernels/digit_strings.hpp"
 #include "core/validators/digits_x.hpp"
 #include "core/validators/ean.hpp"
 #include "core/validators/text.hpp"
@@ -22,22 +23,45 @@ constexpr bool has_book_prefix(std::string_view s) noexcept {
     return s[0] == '9' && s[1] == '7' && (s[2] == '8' || s[2] == '9');
 }
 
-// The checks in their order; the first that decides names the error. Every
-// kept character is a digit or "X" by now.
-std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
-    if (s.size() == ISBN10_LENGTH) {
-        if (is_valid_isbn10(s)) return std::nullopt;
-        if (!all_digits(s.substr(0, ISBN10_LENGTH - 1))) return ErrorCode::InvalidCharset;
+// What the checks need of the normal form, read from the input in one pass
+// without writing it down (core/kernels/digit_strings.hpp).
+using Digits = kernels::NormalDigits;
+
+constexpr Digits digits_of(std::string_view input) noexcept {
+    return kernels::digits_of_normal_form<kernels::FullStops::Dropped>(input, InlineString::CAPACITY);
+}
+
+constexpr bool has_book_prefix(const Digits& d) noexcept {
+    const char head[] = {static_cast<char>(d.head), static_cast<char>(d.head >> 8), static_cast<char>(d.head >> 16)};
+    return has_book_prefix(std::string_view(head, PREFIX_LENGTH));
+}
+
+// The checks in their order; the first that decides names the error.
+constexpr std::optional<ErrorCode> first_failure(const Digits& d) noexcept {
+    // A byte that is no digit, X, x or separator, or a 255th kept byte: the
+    // normaliser's refusal.
+    if (d.other || d.size > InlineString::CAPACITY) return ErrorCode::InvalidLength;
+    if (d.size == ISBN10_LENGTH) {
+        // Nine digits and a digit or X: the weights fall from 10 to 1.
+        if (!d.x_before && d.descending % 11 == 0) return std::nullopt;
+        if (d.x_before) return ErrorCode::InvalidCharset;
         return ErrorCode::InvalidChecksum;
     }
-    if (s.size() == ISBN13_LENGTH) {
-        if (is_valid_isbn13(s)) return std::nullopt;
-        if (!all_digits(s)) return ErrorCode::InvalidCharset;
-        if (has_book_prefix(s)) return ErrorCode::InvalidChecksum;
+    if (d.size == ISBN13_LENGTH) {
+        const bool digits = !d.x_before && !d.x_last;
+        const bool book = has_book_prefix(d);
+        if (digits && book && d.gs1 % 10 == 0) return std::nullopt;
+        if (!digits) return ErrorCode::InvalidCharset;
+        if (book) return ErrorCode::InvalidChecksum;
         return ErrorCode::InvalidPrefix;
     }
     return ErrorCode::InvalidLength;
 }
+
+static_assert(!first_failure(digits_of("0-306-40615-2")) && !first_failure(digits_of("978-0-306-40615-7")));
+static_assert(first_failure(digits_of("03064X6152")) == ErrorCode::InvalidCharset);
+static_assert(first_failure(digits_of("9770306406157")) == ErrorCode::InvalidPrefix);
+static_assert(first_failure(digits_of("ISBN 0306406152")) == ErrorCode::InvalidLength);
 
 // Hyphens before characters 2, 5 and 10 of an ISBN-10 (1-3-5-1) and before
 // characters 4, 5, 8 and 13 of an ISBN-13 (3-1-3-5-1): fixed groups, not the
@@ -80,9 +104,9 @@ bool is_valid_isbn13(std::string_view s) noexcept {
 }
 
 ValidationResult validate(std::string_view input) noexcept {
+    if (auto error = first_failure(digits_of(input))) return ValidationResult::invalid(*error);
     InlineString s;
-    if (!normalise_digits_x<FullStop::Separator>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidLength);
-    if (auto error = first_failure(s.view())) return ValidationResult::invalid(*error);
+    keep_digits_x<FullStops::Dropped>(input, s);  // every byte is a digit, X, x or separator by now
     const std::string_view text = s.view();
     IsbnDetails details;
     if (text.size() == ISBN10_LENGTH) {
@@ -97,14 +121,6 @@ ValidationResult validate(std::string_view input) noexcept {
     return ValidationResult::valid(s, formatted_isbn13(text), details);
 }
 
-bool is_valid(std::string_view input) noexcept {
-    InlineString s;
-    if (!normalise_digits_x<FullStop::Separator>(input, s)) return false;
-    switch (s.size()) {
-        case ISBN10_LENGTH: return is_valid_isbn10(s.view());
-        case ISBN13_LENGTH: return is_valid_isbn13(s.view());
-        default: return false;
-    }
-}
+bool is_valid(std::string_view input) noexcept { return !first_failure(digits_of(input)); }
 
 }  // namespace cobalis::validators::isbn
