@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "core/data/letter_pair_map.hpp"
+#include "core/kernels/classes.hpp"
 #include "core/kernels/mod97.hpp"
 #include "core/validators/iban_registry.hpp"
 #include "core/validators/text.hpp"
@@ -43,57 +44,26 @@ namespace {
 
 // ---- strict: the registry's BBAN layout and the national check digits ------
 
-// The IBAN is read as five words of eight characters, word k from the place
-// min(8k, length - 8) on: the ones that would run past the end slide back,
-// so every place is in some word (in two where words overlap) and no word
-// reads outside the IBAN. An IBAN of the registry has 15 to 33 characters.
-inline constexpr std::size_t WORD = 8;
-inline constexpr std::size_t WORDS = 5;
-inline constexpr std::size_t MAX_IBAN = WORD * WORDS;
-
-constexpr std::size_t word_start(std::size_t length, std::size_t k) noexcept {
-    return std::min(k * WORD, length - WORD);
-}
-
-// Eight characters from `at` on as one little-endian word: one load where
-// the machine is little-endian.
-constexpr std::uint64_t word_at(std::string_view s, std::size_t at) noexcept {
-    std::uint64_t word = 0;
-    if (!std::is_constant_evaluated() && std::endian::native == std::endian::little) {
-        std::memcpy(&word, s.data() + at, WORD);
-        return word;
-    }
-    for (std::size_t i = 0; i < WORD; ++i) word |= std::uint64_t{static_cast<std::uint8_t>(s[at + i])} << (8 * i);
-    return word;
-}
-
-inline constexpr std::uint64_t LOW_BIT_OF_EACH_BYTE = 0x0101010101010101;
-
-// Which characters of `iban` are letters: bit k of byte i is set when
-// character i of word k is one. Past the international checks only digits
-// and letters A..Z remain, and they differ in bit 6 (0x30..0x39 against
-// 0x41..0x5A), so each word gives its bits by one shift and one mask.
-constexpr std::uint64_t letter_bits(std::string_view iban) noexcept {
-    std::uint64_t bits = 0;
-    for (std::size_t k = 0; k < WORDS; ++k) {
-        bits |= (word_at(iban, word_start(iban.size(), k)) >> (6 - k)) & (LOW_BIT_OF_EACH_BYTE << k);
-    }
-    return bits;
-}
+// Places of an IBAN, one bit each: the registry's longest has 34 characters.
+inline constexpr std::size_t MAX_IBAN = kernels::SHORT_TEXT;
+using Places = std::uint64_t;
 
 // A country's rules for strict validation: its length, as in IBAN_LENGTHS;
-// its BBAN layout as masks over the bits of letter_bits, `fixed` marking the
-// places open to one class only and `letters` those of them that take
-// letters (the others take digits); and its national check.
+// its BBAN layout as masks over the places, `fixed` marking the places open
+// to one class only and `letters` those of them that take letters (the
+// others take digits); and its national check.
 struct StrictRules {
     std::uint8_t length = 0;
     NationalCheck check = NationalCheck::None;
-    std::uint64_t fixed = 0;
-    std::uint64_t letters = 0;
+    Places fixed = 0;
+    Places letters = 0;
 };
 
-constexpr bool layout_holds(const StrictRules& rules, std::string_view iban) noexcept {
-    return (letter_bits(iban) & rules.fixed) == rules.letters;
+// Past the international checks only digits and letters remain: the layout
+// holds when the letters stand where it wants letters and nowhere it wants
+// digits.
+constexpr bool layout_holds(const StrictRules& rules, Places letters) noexcept {
+    return (letters & rules.fixed) == rules.letters;
 }
 
 // A layout such as "4!a6!n8!n": runs of a count, "!" and a class (n digits,
@@ -113,28 +83,50 @@ consteval StrictRules rules_of(const Registered& entry) {
     }
     if (length != entry.length) registry_layout_disagrees_with_its_length();
     StrictRules rules{entry.length, entry.check, 0, 0};
-    for (std::size_t k = 0; k < WORDS; ++k) {
-        for (std::size_t i = 0; i < WORD; ++i) {
-            const char c = classes[word_start(length, k) + i];
-            const std::uint64_t bit = std::uint64_t{1} << (8 * i + k);
-            if (c != 'c') rules.fixed |= bit;
-            if (c == 'a') rules.letters |= bit;
-        }
+    for (std::size_t p = 0; p < length; ++p) {
+        if (classes[p] != 'c') rules.fixed |= Places{1} << p;
+        if (classes[p] == 'a') rules.letters |= Places{1} << p;
     }
     return rules;
 }
 
+// The letters' places in a text: the letter set's mask over it.
+inline constexpr kernels::AsciiSet SPACE{" "};
+
+constexpr Places letter_places(std::string_view text) noexcept {
+    return kernels::set_masks<kernels::ASCII_LETTERS>(text)[0];
+}
+
+// The printed form of an IBAN: groups of four separated by one space, the
+// spaces at places 4, 9, 14, ... (before the last byte) of a text of `n`
+// bytes.
+constexpr Places printed_spaces(std::size_t n) noexcept {
+    Places spaces = 0;
+    for (std::size_t p = 4; p + 1 < n; p += 5) spaces |= Places{1} << p;
+    return spaces;
+}
+
+// The places of the printed form moved to those of the normal form: every
+// fifth place, a space, dropped.
+constexpr Places without_spaces(Places printed) noexcept {
+    Places normal = 0;
+    for (std::size_t group = 0; 5 * group < kernels::SHORT_TEXT; ++group) {
+        normal |= ((printed >> (5 * group)) & 0xF) << (4 * group);
+    }
+    return normal;
+}
+
 inline constexpr Registered GB{"GB", 22, "4!a6!n8!n", NationalCheck::None};
 inline constexpr Registered BR{"BR", 29, "8!n5!n10!n1!a1!c", NationalCheck::None};
-static_assert(layout_holds(rules_of(GB), "GB82WEST12345698765432"));
-static_assert(!layout_holds(rules_of(GB), "GB82WES712345698765432"));
-static_assert(!layout_holds(rules_of(GB), "GB82WEST1234569876543Z"));
-static_assert(layout_holds(rules_of(BR), "BR1800360305000010009795493C1") &&
-              layout_holds(rules_of(BR), "BR1800360305000010009795493CZ") &&
-              !layout_holds(rules_of(BR), "BR18003603050000100097954931Z") &&
-              !layout_holds(rules_of(BR), "BR18A0360305000010009795493C1"));
-static_assert(letter_bits("12345678") == 0 && letter_bits("A000000000000000000000000000000000000000") == 1 &&
-              letter_bits("000000000000000000000000000000000000000Z") == std::uint64_t{1} << 60);
+static_assert(layout_holds(rules_of(GB), letter_places("GB82WEST12345698765432")));
+static_assert(!layout_holds(rules_of(GB), letter_places("GB82WES712345698765432")));
+static_assert(!layout_holds(rules_of(GB), letter_places("GB82WEST1234569876543Z")));
+static_assert(layout_holds(rules_of(BR), letter_places("BR1800360305000010009795493C1")) &&
+              layout_holds(rules_of(BR), letter_places("BR1800360305000010009795493CZ")) &&
+              !layout_holds(rules_of(BR), letter_places("BR18003603050000100097954931Z")) &&
+              !layout_holds(rules_of(BR), letter_places("BR18A0360305000010009795493C1")));
+static_assert(without_spaces(letter_places("GB82 WEST 1234 5698 7654 32")) == letter_places("GB82WEST12345698765432"));
+static_assert(printed_spaces(27) == kernels::set_masks<SPACE>("GB82 WEST 1234 5698 7654 32")[0]);
 
 consteval std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> strict_entries() {
     std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> entries{};
@@ -196,19 +188,36 @@ constexpr std::optional<ErrorCode> international_failure(const Facts& f, const V
     return std::nullopt;
 }
 
+// The letters' places in the normal form, read from the input where it is
+// written compact or in its printed form (letters of either case), from the
+// normal form otherwise.
+template <class NormalForm>
+Places letters_of_normal_form(std::string_view input, const Facts& f, NormalForm& normal_form) noexcept {
+    if (input.size() <= kernels::SHORT_TEXT) {
+        const auto [letters, spaces] = kernels::set_masks<kernels::ASCII_LETTERS, SPACE>(input);
+        if (f.size == input.size()) return letters;
+        const Places printed = printed_spaces(input.size());
+        if (spaces == printed && f.size == input.size() - static_cast<std::size_t>(std::popcount(printed))) {
+            return without_spaces(letters);
+        }
+    }
+    return letter_places(normal_form());
+}
+
 // The checks of plain or strict validation in their order. Strict
 // validation adds the BBAN's layout and its national check digits, which
 // read the normal form: `normal_form()` writes it down, once the
 // international checks have passed.
 template <bool strict, class NormalForm>
-std::optional<ErrorCode> first_failure(const Facts& f, NormalForm normal_form) noexcept {
+std::optional<ErrorCode> first_failure(std::string_view input, const Facts& f, NormalForm& normal_form) noexcept {
     if constexpr (strict) {
         const StrictRules* rules = nullptr;
         if (const auto error = international_failure<STRICT_RULES>(f, rules)) return error;
-        const std::string_view s = normal_form();
-        if (!layout_holds(*rules, s)) return ErrorCode::InvalidStructure;
+        if (!layout_holds(*rules, letters_of_normal_form(input, f, normal_form))) {
+            return ErrorCode::InvalidStructure;
+        }
         // Most countries have no national check: no call for them.
-        if (rules->check != NationalCheck::None && !national_check_holds(rules->check, s)) {
+        if (rules->check != NationalCheck::None && !national_check_holds(rules->check, normal_form())) {
             return ErrorCode::InvalidChecksum;
         }
         return std::nullopt;
@@ -218,16 +227,27 @@ std::optional<ErrorCode> first_failure(const Facts& f, NormalForm normal_form) n
     }
 }
 
+// Writes the normal form into `s` once, when first asked for it; its bytes
+// were counted by the checks, so it fits.
+struct NormalForm {
+    std::string_view input;
+    InlineString& s;
+    bool written = false;
+
+    std::string_view operator()() noexcept {
+        if (!written) written = normalise<Fold::Upper>(input, s);
+        return s.view();
+    }
+};
+
 template <bool strict>
 ValidationResult validate_with(std::string_view input) noexcept {
     InlineString s;
-    bool written = false;
-    const auto normal_form = [&] {
-        written = normalise<Fold::Upper>(input, s);  // fits: its bytes were counted
-        return s.view();
-    };
-    if (auto error = first_failure<strict>(facts_of(input), normal_form)) return ValidationResult::invalid(*error);
-    const std::string_view text = written ? s.view() : normal_form();
+    NormalForm normal_form{input, s};
+    if (auto error = first_failure<strict>(input, facts_of(input), normal_form)) {
+        return ValidationResult::invalid(*error);
+    }
+    const std::string_view text = normal_form();
     const IbanDetails details{FixedCode<2>::from(text.substr(0, 2)), FixedCode<2>::from(text.substr(2, 2)),
                               static_cast<std::uint8_t>(text.size() - 4)};
     return ValidationResult::valid(s, group_by_four(text), details);
@@ -236,11 +256,8 @@ ValidationResult validate_with(std::string_view input) noexcept {
 template <bool strict>
 bool is_valid_with(std::string_view input) noexcept {
     InlineString s;
-    const auto normal_form = [&] {
-        (void)normalise<Fold::Upper>(input, s);  // fits: its bytes were counted
-        return s.view();
-    };
-    return !first_failure<strict>(facts_of(input), normal_form);
+    NormalForm normal_form{input, s};
+    return !first_failure<strict>(input, facts_of(input), normal_form);
 }
 
 }  // namespace
