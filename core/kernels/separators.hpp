@@ -144,36 +144,12 @@ inline constexpr auto CLOSE_GAP = [] {
     return _mm_shuffle_epi8(_mm_shuffle_epi8(x, order), join);
 }
 
-// Sixteen indices that move a block's bytes by up to 16 places: the row
-// from SLIDE + 16 - k moves byte j to j + k, the row from SLIDE + 16 + k
-// moves byte j + k to j; bytes moved in from outside the block are zero.
-inline constexpr auto SLIDE = [] {
-    std::array<std::uint8_t, 3 * BLOCK> t{};
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        t[i] = static_cast<std::uint8_t>(i >= BLOCK && i < 2 * BLOCK ? i - BLOCK : 0x80);
-    }
-    return t;
-}();
-
-[[gnu::target("ssse3"), gnu::always_inline]] inline __m128i slide(__m128i x, std::size_t row) noexcept {
-    return _mm_shuffle_epi8(x, _mm_loadu_si128(reinterpret_cast<const __m128i*>(SLIDE.data() + row)));
-}
-// Byte j to j + k (k <= 16).
-[[gnu::target("ssse3"), gnu::always_inline]] inline __m128i move_up(__m128i x, std::size_t k) noexcept {
-    return slide(x, BLOCK - k);
-}
-// Byte j + k to j (k <= 16).
-[[gnu::target("ssse3"), gnu::always_inline]] inline __m128i move_down(__m128i x, std::size_t k) noexcept {
-    return slide(x, BLOCK + k);
-}
-
-// scalar::drop_separators a block at a time. Each block's kept bytes are
-// folded and packed, then joined to those kept before them in registers, and
-// the normal form is stored in whole blocks at out, out + 16, ...: a later
-// 16-byte load of it at one of those places reads what one store wrote,
-// which the processor forwards at once (a load that straddles two stores
-// waits until both have reached the cache). While a whole block no longer
-// fits in `capacity`, the rest goes byte by byte.
+// scalar::drop_separators a block at a time: each block is loaded, searched,
+// folded, packed and stored whole behind the bytes kept so far, while a
+// whole block still fits in `capacity`; the last few bytes before the
+// capacity go byte by byte. (Joining the packed blocks in registers, so that
+// the normal form is stored at out, out + 16, ..., costs more than the
+// stalls of later loads that straddle two of these stores: tried.)
 template <class Fold, class Sep>
 [[gnu::target("ssse3,popcnt")]] std::size_t drop_separators(const char* p, std::size_t size, char* out,
                                                             std::size_t capacity) noexcept {
