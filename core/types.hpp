@@ -66,6 +66,7 @@ constexpr std::string_view ean_type_text(EanType t) noexcept { return t == EanTy
 class InlineString {
 public:
     static constexpr std::size_t CAPACITY = 254;
+    static constexpr std::size_t SHORT_COPY = 32;
 
     constexpr InlineString() noexcept {
         if (std::is_constant_evaluated()) data_.fill(0);
@@ -87,7 +88,14 @@ public:
         if (std::is_constant_evaluated()) {
             data_ = other.data_;
         } else if (this != &other) {
-            std::memcpy(data_.data(), other.data_.data(), other.len_);
+            // Most texts are short: two fixed 16-byte moves copy them with no
+            // call and no string instruction, whatever their exact length (the
+            // bytes past it carry no meaning, and both buffers hold them).
+            if (other.len_ <= SHORT_COPY) {
+                std::memcpy(data_.data(), other.data_.data(), SHORT_COPY);
+            } else {
+                std::memcpy(data_.data(), other.data_.data(), other.len_);
+            }
         }
         len_ = other.len_;
         return *this;
@@ -214,16 +222,23 @@ struct ValidationResult {
         return r;
     }
 
-    // A valid answer with its kind's details (an alternative of Details),
-    // which go straight into place.
-    template <class KindDetails>
-    static constexpr ValidationResult valid(const InlineString& compact, const InlineString& formatted,
-                                            const KindDetails& details) noexcept {
+    // An answer made where it is returned: `fill` writes the normal form,
+    // the display form and the details straight into it, and answers the
+    // code of a refused input, or none; a refused input's answer is then
+    // invalid(code). (Forms and details built apart and copied in would be
+    // read back right after being written a few bytes at a time, and such a
+    // read waits until those stores have reached the cache.)
+    template <class Fill>
+    static constexpr ValidationResult made(Fill fill) noexcept {
         ValidationResult r;
-        r.is_valid = true;
-        r.details.template emplace<KindDetails>(details);
-        r.compact = compact;
-        r.formatted = formatted;
+        if (const std::optional<ErrorCode> error = fill(r)) {
+            r.details = NoDetails{};
+            r.compact.clear();
+            r.formatted.clear();
+            r.error = error;
+        } else {
+            r.is_valid = true;
+        }
         return r;
     }
 

@@ -69,9 +69,12 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     return std::nullopt;
 }
 
-constexpr InlineString display_form(std::string_view digits, CardBrand brand) noexcept {
-    if (brand != CardBrand::Amex) return group_by_four(digits);
-    return grouped<4, 6, 5>(digits, ' ');
+constexpr void display_form(std::string_view digits, CardBrand brand, InlineString& out) noexcept {
+    if (brand == CardBrand::Amex) {
+        grouped_into<4, 6, 5>(digits, ' ', out);
+    } else {
+        group_by_four_into(digits, out);
+    }
 }
 
 }  // namespace
@@ -89,12 +92,15 @@ CardBrand detect_brand(std::string_view digits) noexcept {
 }
 
 ValidationResult validate(std::string_view input) noexcept {
-    InlineString s;
-    if (auto error = first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, s, first_failure)) {
-        return ValidationResult::invalid(*error);
-    }
-    const CardBrand brand = detect_brand(s.view());
-    return ValidationResult::valid(s, display_form(s.view(), brand), CreditCardDetails{brand});
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (auto error = first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, r.compact, first_failure)) {
+            return error;
+        }
+        const CardBrand brand = detect_brand(r.compact.view());
+        display_form(r.compact.view(), brand, r.formatted);
+        r.details.emplace<CreditCardDetails>(CreditCardDetails{brand});
+        return std::nullopt;
+    });
 }
 
 bool is_valid(std::string_view input) noexcept {

@@ -160,8 +160,7 @@ bool short_address_holds(std::string_view s) noexcept {
 
 // The display form: the local part unchanged, the "@", the domain with A..Z
 // in lower case.
-InlineString formatted_of(std::string_view input, std::size_t at) noexcept {
-    InlineString formatted;
+void formatted_into(std::string_view input, std::size_t at, InlineString& formatted) noexcept {
     char* const out = formatted.raw();
     std::size_t i = 0;
 #ifdef COBALIS_KERNELS_SSE2
@@ -181,20 +180,24 @@ InlineString formatted_of(std::string_view input, std::size_t at) noexcept {
 #endif
     for (; i < input.size(); ++i) out[i] = i > at ? to_lower(input[i]) : input[i];
     formatted.commit(input.size());
-    return formatted;
 }
 
 ValidationResult validate(std::string_view input) noexcept {
-    std::size_t at = 0;
-    // Most addresses are valid: the masks judge them, and only a refused one
-    // is scanned for its first fault.
-    if (input.size() <= kernels::SHORT_TEXT && short_address_holds(input)) {
-        at = input.find('@');
-    } else if (auto error = first_failure(input, at)) {
-        return ValidationResult::invalid(*error);
-    }
-    const EmailDetails details{static_cast<std::uint8_t>(at), static_cast<std::uint8_t>(input.size() - at - 1)};
-    return ValidationResult::valid(InlineString(input), formatted_of(input, at), details);
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        std::size_t at = 0;
+        // Most addresses are valid: the masks judge them, and only a refused
+        // one is scanned for its first fault.
+        if (input.size() <= kernels::SHORT_TEXT && short_address_holds(input)) {
+            at = input.find('@');
+        } else if (auto error = first_failure(input, at)) {
+            return error;
+        }
+        r.compact = InlineString(input);
+        formatted_into(input, at, r.formatted);
+        r.details.emplace<EmailDetails>(
+            EmailDetails{static_cast<std::uint8_t>(at), static_cast<std::uint8_t>(input.size() - at - 1)});
+        return std::nullopt;
+    });
 }
 
 bool is_valid(std::string_view input) noexcept {

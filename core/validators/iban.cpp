@@ -242,15 +242,16 @@ struct NormalForm {
 
 template <bool strict>
 ValidationResult validate_with(std::string_view input) noexcept {
-    InlineString s;
-    NormalForm normal_form{input, s};
-    if (auto error = first_failure<strict>(input, facts_of(input), normal_form)) {
-        return ValidationResult::invalid(*error);
-    }
-    const std::string_view text = normal_form();
-    const IbanDetails details{FixedCode<2>::from(text.substr(0, 2)), FixedCode<2>::from(text.substr(2, 2)),
-                              static_cast<std::uint8_t>(text.size() - 4)};
-    return ValidationResult::valid(s, group_by_four(text), details);
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        NormalForm normal_form{input, r.compact};
+        if (auto error = first_failure<strict>(input, facts_of(input), normal_form)) return error;
+        const std::string_view text = normal_form();
+        r.details.emplace<IbanDetails>(IbanDetails{FixedCode<2>::from(text.substr(0, 2)),
+                                                   FixedCode<2>::from(text.substr(2, 2)),
+                                                   static_cast<std::uint8_t>(text.size() - 4)});
+        group_by_four_into(text, r.formatted);
+        return std::nullopt;
+    });
 }
 
 template <bool strict>

@@ -63,11 +63,9 @@ static_assert(first_failure(digits_of("03064X6152")) == ErrorCode::InvalidCharse
 static_assert(first_failure(digits_of("9770306406157")) == ErrorCode::InvalidPrefix);
 static_assert(first_failure(digits_of("ISBN 0306406152")) == ErrorCode::InvalidLength);
 
-// Hyphens before characters 2, 5 and 10 of an ISBN-10 (1-3-5-1) and before
-// characters 4, 5, 8 and 13 of an ISBN-13 (3-1-3-5-1): fixed groups, not the
-// ranges of the registration groups.
-InlineString formatted_isbn10(std::string_view s) noexcept { return grouped<1, 3, 5, 1>(s, '-'); }
-InlineString formatted_isbn13(std::string_view s) noexcept { return grouped<3, 1, 3, 5, 1>(s, '-'); }
+// The display forms put hyphens before characters 2, 5 and 10 of an ISBN-10
+// (1-3-5-1) and before characters 4, 5, 8 and 13 of an ISBN-13 (3-1-3-5-1):
+// fixed groups, not the ranges of the registration groups.
 
 // 978, the nine digits of the ISBN-10 body, and a fresh GS1 check digit: with
 // the weights 1, 3, 1, ... the prefix adds 9 + 21 + 8 = 38, and the body's
@@ -104,21 +102,24 @@ bool is_valid_isbn13(std::string_view s) noexcept {
 }
 
 ValidationResult validate(std::string_view input) noexcept {
-    if (auto error = first_failure(digits_of(input))) return ValidationResult::invalid(*error);
-    InlineString s;
-    keep_digits_x<FullStops::Dropped>(input, s);  // every byte is a digit, X, x or separator by now
-    const std::string_view text = s.view();
-    IsbnDetails details;
-    if (text.size() == ISBN10_LENGTH) {
-        details.isbn_type = IsbnType::Isbn10;
-        details.isbn10 = FixedCode<ISBN10_LENGTH>::from(text);
-        details.isbn13 = isbn13_of(text);
-        return ValidationResult::valid(s, formatted_isbn10(text), details);
-    }
-    details.isbn_type = IsbnType::Isbn13;
-    if (text.substr(0, PREFIX_LENGTH) == BOOK_PREFIX) details.isbn10 = isbn10_of(text);
-    details.isbn13 = FixedCode<ISBN13_LENGTH>::from(text);
-    return ValidationResult::valid(s, formatted_isbn13(text), details);
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (auto error = first_failure(digits_of(input))) return error;
+        keep_digits_x<FullStops::Dropped>(input, r.compact);  // every byte is a digit, X, x or separator by now
+        const std::string_view text = r.compact.view();
+        IsbnDetails& details = r.details.emplace<IsbnDetails>();
+        if (text.size() == ISBN10_LENGTH) {
+            details.isbn_type = IsbnType::Isbn10;
+            details.isbn10 = FixedCode<ISBN10_LENGTH>::from(text);
+            details.isbn13 = isbn13_of(text);
+            grouped_into<1, 3, 5, 1>(text, '-', r.formatted);
+        } else {
+            details.isbn_type = IsbnType::Isbn13;
+            if (text.substr(0, PREFIX_LENGTH) == BOOK_PREFIX) details.isbn10 = isbn10_of(text);
+            details.isbn13 = FixedCode<ISBN13_LENGTH>::from(text);
+            grouped_into<3, 1, 3, 5, 1>(text, '-', r.formatted);
+        }
+        return std::nullopt;
+    });
 }
 
 bool is_valid(std::string_view input) noexcept { return !first_failure(digits_of(input)); }

@@ -43,10 +43,13 @@ static_assert(first_failure(digits_of("0378-5956")) == ErrorCode::InvalidChecksu
 bool issn_checksum_valid(std::string_view s) noexcept { return s.size() == ISSN_LENGTH && mod11_check(s); }
 
 ValidationResult validate(std::string_view input) noexcept {
-    if (auto error = first_failure(digits_of(input))) return ValidationResult::invalid(*error);
-    InlineString s;
-    keep_digits_x<FullStops::Kept>(input, s);  // every byte is a digit, X, x or separator by now
-    return ValidationResult::valid(s, grouped<ISSN_LENGTH / 2, ISSN_LENGTH / 2>(s.view(), '-'), IssnDetails{});
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (auto error = first_failure(digits_of(input))) return error;
+        keep_digits_x<FullStops::Kept>(input, r.compact);  // every byte is a digit, X, x or separator by now
+        grouped_into<ISSN_LENGTH / 2, ISSN_LENGTH / 2>(r.compact.view(), '-', r.formatted);
+        r.details.emplace<IssnDetails>();
+        return std::nullopt;
+    });
 }
 
 bool is_valid(std::string_view input) noexcept { return !first_failure(digits_of(input)); }

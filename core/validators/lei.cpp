@@ -31,10 +31,13 @@ std::optional<ErrorCode> first_failure(std::string_view input) noexcept {
 }  // namespace
 
 ValidationResult validate(std::string_view input) noexcept {
-    if (auto error = first_failure(input)) return ValidationResult::invalid(*error);
-    InlineString s;
-    (void)normalise<Fold::Upper>(input, s);  // fits: its bytes were counted
-    return ValidationResult::valid(s, s, LeiDetails{FixedCode<4>::from(s.view().substr(0, LOU_PREFIX_LENGTH))});
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (auto error = first_failure(input)) return error;
+        (void)normalise<Fold::Upper>(input, r.compact);  // fits: its bytes were counted
+        r.formatted = r.compact;
+        r.details.emplace<LeiDetails>(LeiDetails{FixedCode<4>::from(r.compact.view().substr(0, LOU_PREFIX_LENGTH))});
+        return std::nullopt;
+    });
 }
 
 bool is_valid(std::string_view input) noexcept { return !first_failure(input); }

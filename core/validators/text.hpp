@@ -61,11 +61,11 @@ constexpr std::optional<ErrorCode> first_failure_of(std::string_view input, Inli
 
 // Copies `text`, exactly as long as the groups together, into a display form
 // with `sep` between groups of the given sizes; each group is one move of a
-// size known when compiling.
+// size known when compiling. grouped_into writes the form where it is to
+// stay (a result's own buffer), with no copy after.
 template <std::size_t... sizes>
-constexpr InlineString grouped(std::string_view text, char sep) noexcept {
+constexpr void grouped_into(std::string_view text, char sep, InlineString& out) noexcept {
     static_assert(sizeof...(sizes) > 0 && (sizes + ...) + sizeof...(sizes) - 1 <= InlineString::CAPACITY);
-    InlineString out;
     char* const buffer = out.raw();
     std::size_t from = 0;
     std::size_t n = 0;
@@ -81,16 +81,23 @@ constexpr InlineString grouped(std::string_view text, char sep) noexcept {
     };
     (group(sizes), ...);
     out.commit(n);
+}
+
+template <std::size_t... sizes>
+constexpr InlineString grouped(std::string_view text, char sep) noexcept {
+    InlineString out;
+    grouped_into<sizes...>(text, sep, out);
     return out;
 }
 
 static_assert(grouped<1, 3, 5, 1>("0306406152", '-') == InlineString("0-306-40615-2"));
 
 // Groups of four from the left, separated by spaces, the last group holding
-// what remains: layout() with the groups copied four bytes at a time.
-constexpr InlineString group_by_four(std::string_view text) noexcept {
+// what remains, written into `out`; the groups copied four bytes at a time.
+// Characters past the capacity are dropped, which no identifier of ours comes
+// near.
+constexpr void group_by_four_into(std::string_view text, InlineString& out) noexcept {
     constexpr std::size_t GROUP = 4;
-    InlineString out;
     char* const buffer = out.raw();
     std::size_t n = 0;
     std::size_t i = 0;
@@ -114,6 +121,11 @@ constexpr InlineString group_by_four(std::string_view text) noexcept {
         buffer[n++] = text[i];
     }
     out.commit(n);
+}
+
+constexpr InlineString group_by_four(std::string_view text) noexcept {
+    InlineString out;
+    group_by_four_into(text, out);
     return out;
 }
 

@@ -110,20 +110,22 @@ Verdict country_verdict(std::string_view s) noexcept {
 
 template <bool strict>
 ValidationResult validate_with(std::string_view input) noexcept {
-    InlineString s;
-    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
-    const std::string_view text = s.view();
-    if (auto error = prefix_failure(text)) return ValidationResult::invalid(*error);
-    const auto country = is_greek_alias(text[0], text[1]) ? FixedCode<2>::from("GR") : FixedCode<2>::from(text);
-    switch (country_verdict<strict>(text)) {
-        case Verdict::BadShape:
-            return ValidationResult::invalid(is_known_country(country.bytes[0], country.bytes[1])
-                                                 ? ErrorCode::InvalidStructure
-                                                 : ErrorCode::UnsupportedCountry);
-        case Verdict::BadCheck: return ValidationResult::invalid(ErrorCode::InvalidChecksum);
-        case Verdict::Passed: break;
-    }
-    return ValidationResult::valid(s, s, VatDetails{country});
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (!normalise<Fold::Upper>(input, r.compact)) return ErrorCode::InvalidCharset;
+        const std::string_view text = r.compact.view();
+        if (auto error = prefix_failure(text)) return error;
+        const auto country = is_greek_alias(text[0], text[1]) ? FixedCode<2>::from("GR") : FixedCode<2>::from(text);
+        switch (country_verdict<strict>(text)) {
+            case Verdict::BadShape:
+                return is_known_country(country.bytes[0], country.bytes[1]) ? ErrorCode::InvalidStructure
+                                                                              : ErrorCode::UnsupportedCountry;
+            case Verdict::BadCheck: return ErrorCode::InvalidChecksum;
+            case Verdict::Passed: break;
+        }
+        r.formatted = r.compact;
+        r.details.emplace<VatDetails>(VatDetails{country});
+        return std::nullopt;
+    });
 }
 
 template <bool strict>
