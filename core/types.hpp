@@ -66,6 +66,7 @@ constexpr std::string_view ean_type_text(EanType t) noexcept { return t == EanTy
 class InlineString {
 public:
     static constexpr std::size_t CAPACITY = 254;
+    static constexpr std::size_t SHORT_COPY = 32;
 
     constexpr InlineString() noexcept {
         if (std::is_constant_evaluated()) data_.fill(0);
@@ -73,7 +74,11 @@ public:
     // At most CAPACITY bytes of `text`; the rest is dropped.
     constexpr explicit InlineString(std::string_view text) noexcept : InlineString() {
         const std::size_t n = text.size() < CAPACITY ? text.size() : CAPACITY;
-        for (std::size_t i = 0; i < n; ++i) data_[i] = text[i];
+        if (std::is_constant_evaluated()) {
+            for (std::size_t i = 0; i < n; ++i) data_[i] = text[i];
+        } else if (n != 0) {
+            std::memcpy(data_.data(), text.data(), n);
+        }
         len_ = static_cast<std::uint8_t>(n);
     }
 
@@ -83,7 +88,14 @@ public:
         if (std::is_constant_evaluated()) {
             data_ = other.data_;
         } else if (this != &other) {
-            std::memcpy(data_.data(), other.data_.data(), other.len_);
+            // Most texts are short: two fixed 16-byte moves copy them with no
+            // call and no string instruction, whatever their exact length (the
+            // bytes past it carry no meaning, and both buffers hold them).
+            if (other.len_ <= SHORT_COPY) {
+                std::memcpy(data_.data(), other.data_.data(), SHORT_COPY);
+            } else {
+                std::memcpy(data_.data(), other.data_.data(), other.len_);
+            }
         }
         len_ = other.len_;
         return *this;
@@ -125,6 +137,10 @@ struct FixedCode {
 
     static constexpr FixedCode from(std::string_view text) noexcept {
         FixedCode code;
+        if (!std::is_constant_evaluated() && text.size() >= N) {
+            std::memcpy(code.bytes.data(), text.data(), N);
+            return code;
+        }
         for (std::size_t i = 0; i < N && i < text.size(); ++i) code.bytes[i] = text[i];
         return code;
     }
@@ -153,10 +169,12 @@ struct CreditCardDetails {
     CardBrand brand = CardBrand::Unknown;
     friend constexpr bool operator==(const CreditCardDetails&, const CreditCardDetails&) noexcept = default;
 };
+// Both forms have fixed widths, so they are held as codes of 10 and 13 bytes:
+// a result then stays small, and is made and copied with fixed-size moves.
 struct IsbnDetails {
     IsbnType isbn_type = IsbnType::Isbn10;
-    std::optional<InlineString> isbn10;
-    std::optional<InlineString> isbn13;
+    std::optional<FixedCode<10>> isbn10;
+    std::optional<FixedCode<13>> isbn13;
     friend constexpr bool operator==(const IsbnDetails&, const IsbnDetails&) noexcept = default;
 };
 struct IssnDetails {
@@ -204,13 +222,23 @@ struct ValidationResult {
         return r;
     }
 
-    static constexpr ValidationResult valid(const InlineString& compact, const InlineString& formatted,
-                                            const Details& details) noexcept {
+    // An answer made where it is returned: `fill` writes the normal form,
+    // the display form and the details straight into it, and answers the
+    // code of a refused input, or none; a refused input's answer is then
+    // invalid(code). (Forms and details built apart and copied in would be
+    // read back right after being written a few bytes at a time, and such a
+    // read waits until those stores have reached the cache.)
+    template <class Fill>
+    static constexpr ValidationResult made(Fill fill) noexcept {
         ValidationResult r;
-        r.is_valid = true;
-        r.details = details;
-        r.compact = compact;
-        r.formatted = formatted;
+        if (const std::optional<ErrorCode> error = fill(r)) {
+            r.details = NoDetails{};
+            r.compact.clear();
+            r.formatted.clear();
+            r.error = error;
+        } else {
+            r.is_valid = true;
+        }
         return r;
     }
 

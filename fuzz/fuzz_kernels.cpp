@@ -1,8 +1,9 @@
 // The vector kernels against their scalar twins, on arbitrary bytes: every
 // block kernel over every 16-byte window of the input (and its short tail),
-// and the whole-text loops built on them, must give identical results byte
-// for byte. Built with COBALIS_SCALAR, where only the twins exist, it checks
-// the whole-text functions against their rules alone.
+// and the whole-text loops built on them, each body this processor runs
+// (SSSE3, AVX2), must give identical results byte for byte. Built with
+// COBALIS_SCALAR, where only the twins exist, it checks the whole-text
+// functions against their rules alone.
 //
 // needs: core/kernels/block.hpp
 #include <cstddef>
@@ -12,9 +13,11 @@
 
 #include "core/kernels/block.hpp"
 #include "core/kernels/classes.hpp"
+#include "core/kernels/digit_strings.hpp"
 #include "core/kernels/digit_sums.hpp"
 #include "core/kernels/mod97.hpp"
 #include "core/kernels/separators.hpp"
+#include "core/kernels/dispatch.hpp"
 #include "core/validators/iban.hpp"
 #include "fuzz/check.hpp"
 
@@ -30,7 +33,9 @@ void same_class(const char* name, __m128i v, const Bytes& b, std::string_view in
     if (sse2::find<Class>(v) != scalar::find<Class>(b)) broken(name, "find agrees with its twin", input);
 }
 
-// The packer is compiled for SSSE3 processors only; callers ask has_ssse3().
+bool runs(Level level) { return best_level() >= level; }
+
+// The packer is compiled for SSSE3 processors only; callers ask first.
 [[gnu::target("ssse3")]] Bytes compact_ssse3(__m128i v, Mask keep) { return sse2::to_bytes(ssse3::compact(v, keep)); }
 
 // Digits only, for the sums whose callers check the digits first.
@@ -54,18 +59,12 @@ void check_block(const char* p, std::size_t left, std::string_view input) {
     if (sse2::to_bytes(FoldUpper::apply(v)) != scalar::fold<FoldUpper>(b)) {
         broken("fold", "folding agrees with its twin", input);
     }
-    if (has_ssse3()) {
+    if (runs(Level::Ssse3)) {
         const Mask keep = ~scalar::find_separators(b) & ALL;
         if (compact_ssse3(v, keep) != scalar::compact(b, keep)) {
             broken("compact", "packing agrees with its twin", input);
         }
     }
-    const Mod97Block m = sse2::sum_mod97(v, n);
-    const Mod97Block twin = scalar::sum_mod97(b, n);
-    if (m.sum % MOD97 != twin.sum || m.places != twin.places || m.alphanumeric != twin.alphanumeric) {
-        broken("sum_mod97", "MOD 97-10 agrees with its twin", input);
-    }
-
     const Bytes d = as_digits(b, n);
     const __m128i dv = sse2::load(reinterpret_cast<const char*>(d.b.data()), n);
     if (sse2::luhn_sum(dv, n) != scalar::luhn_sum(d, n)) broken("luhn_sum", "Luhn agrees with its twin", input);
@@ -74,13 +73,68 @@ void check_block(const char* p, std::size_t left, std::string_view input) {
 
 template <class Fold, class Sep>
 void same_normal_form(std::string_view input, std::size_t capacity) {
-    if (!has_ssse3()) return;
-    std::string fast(capacity, '\0');
-    std::string plain(capacity, '\0');
-    const std::size_t a = ssse3::drop_separators<Fold, Sep>(input.data(), input.size(), fast.data(), capacity);
+    std::string plain(capacity + 2 * BLOCK, '\0');
     const std::size_t b = scalar::drop_separators<Fold, Sep>(input, plain.data(), capacity);
-    if (a != b || (a <= capacity && fast.compare(0, a, plain, 0, a) != 0)) {
-        broken("drop_separators", "the block loop agrees with the byte loop", input);
+    const auto same = [&](std::size_t a, const std::string& got, const char* rule) {
+        if (a != b || (a <= capacity && got.compare(0, a, plain, 0, a) != 0)) broken("drop_separators", rule, input);
+    };
+    // The inline front for compact texts; the block loop for any text.
+    std::string front(capacity + 2 * BLOCK, '\0');
+    const std::size_t n = sse2::compact_front<Fold, Sep>(input, front.data(), capacity);
+    if (n != sse2::NOT_COMPACT) same(n, front, "the compact front agrees with the byte loop");
+    if (runs(Level::Ssse3)) {
+        std::string fast(capacity + 2 * BLOCK, '\0');
+        same(ssse3::drop_separators<Fold, Sep>(input.data(), input.size(), fast.data(), capacity), fast,
+             "the block loop agrees with the byte loop");
+    }
+}
+
+// Each body of the MOD 97-10 kernel against its twin: the same length and
+// head always, the rest wherever the normal form fits.
+void same_mod97(std::string_view input, std::size_t capacity) {
+    const NormalMod97 twin = scalar::mod97_of_normal_form(input, capacity);
+    const auto same = [&](const NormalMod97& got, const char* rule) {
+        const bool fits = twin.size <= capacity;
+        if (got.size != twin.size || got.head != twin.head ||
+            (fits && (got.remainder() != twin.remainder() || got.places != twin.places ||
+                      got.all_alphanumeric != twin.all_alphanumeric))) {
+            broken("mod97_of_normal_form", rule, input);
+        }
+    };
+    if (runs(Level::Ssse3)) {
+        same(ssse3::mod97_of_normal_form(input.data(), input.size(), capacity), "the SSSE3 body agrees with its twin");
+    }
+    if (runs(Level::Avx2)) {
+        same(avx2::mod97_of_normal_form(input.data(), input.size(), capacity), "the AVX2 body agrees with its twin");
+    }
+}
+
+// The digit-string kernel's body against its twin: the same length and head
+// always, everything wherever the normal form fits.
+template <FullStops full_stops>
+void same_digits(std::string_view input, std::size_t capacity) {
+    const NormalDigits twin = scalar::digits_of_normal_form<full_stops>(input, capacity);
+    if (!runs(Level::Ssse3)) return;
+    const NormalDigits got = ssse3::digits_of_normal_form<full_stops>(input.data(), input.size(), capacity);
+    if (got.size != twin.size || got.head != twin.head || (twin.size <= capacity && !(got == twin))) {
+        broken("digits_of_normal_form", "the SSSE3 body agrees with its twin", input);
+    }
+}
+
+// Each body of the byte-set masks against its twin, on the first 64 bytes.
+inline constexpr AsciiSet SOME_PUNCTUATION{"!#$%&'*+-/=?^_`{|}~"};
+inline constexpr AsciiSet FULL_STOP{"."};
+
+void same_set_masks(std::string_view input) {
+    const std::string_view text = input.substr(0, SHORT_TEXT);
+    const auto twin = scalar::set_masks<SOME_PUNCTUATION, ASCII_LETTERS, ASCII_DIGITS, FULL_STOP>(text);
+    if (runs(Level::Ssse3) &&
+        ssse3::set_masks_at<SOME_PUNCTUATION, ASCII_LETTERS, ASCII_DIGITS, FULL_STOP>(text.data(), text.size()) != twin) {
+        broken("set_masks", "the SSSE3 body agrees with its twin", input);
+    }
+    if (runs(Level::Avx2) &&
+        avx2::set_masks_at<SOME_PUNCTUATION, ASCII_LETTERS, ASCII_DIGITS, FULL_STOP>(text.data(), text.size()) != twin) {
+        broken("set_masks", "the AVX2 body agrees with its twin", input);
     }
 }
 
@@ -109,6 +163,39 @@ void check_texts(std::string_view input) {
     const validators::iban::Mod97 got = validators::iban::mod97(head, tail);
     if (got.all_alphanumeric != alnum || got.remainder != r) broken("mod97", "MOD 97-10 follows its rule", input);
 
+    // The kernel over the normal form: the text with separators dropped and
+    // letters folded, read by the same rule.
+    std::string normal;
+    for (char c : input) {
+        const auto u = static_cast<std::uint8_t>(c);
+        if (!Separators::is(u)) normal.push_back(static_cast<char>(FoldUpper::apply(u)));
+    }
+    std::uint64_t normal_r = 0;
+    std::size_t places = 0;
+    bool normal_alnum = true;
+    std::uint32_t first_four = 0;
+    for (std::size_t i = 0; i < normal.size(); ++i) {
+        const auto u = static_cast<std::uint8_t>(normal[i]);
+        if (i < HEAD) first_four |= std::uint32_t{u} << (8 * i);
+        if (Digits::is(u)) {
+            normal_r = (normal_r * 10 + (u - '0')) % 97;
+            places += 1;
+        } else if (Upper::is(u)) {
+            normal_r = (normal_r * 100 + (u - 'A' + 10)) % 97;
+            places += 2;
+        } else {
+            normal_alnum = false;
+        }
+    }
+    for (const std::size_t capacity : {std::size_t{254}, normal.size(), normal.size() - (normal.empty() ? 0 : 1)}) {
+        const NormalMod97 k = mod97_of_normal_form(input, capacity);
+        const bool fits = normal.size() <= capacity;
+        if (k.size != (fits ? normal.size() : capacity + 1) || k.head != first_four ||
+            (fits && (k.remainder() != normal_r || k.places != places || k.all_alphanumeric != normal_alnum))) {
+            broken("mod97_of_normal_form", "MOD 97-10 of the normal form follows its rule", input);
+        }
+    }
+
     std::string digits;
     for (char c : input) digits.push_back(static_cast<char>('0' + static_cast<std::uint8_t>(c) % 10));
     std::uint32_t luhn = 0;
@@ -120,6 +207,35 @@ void check_texts(std::string_view input) {
     }
     if (sum_from_right<DigitSum::Luhn>(digits) != luhn) broken("luhn", "the Luhn sum follows its rule", input);
     if (sum_from_right<DigitSum::Gs1>(digits) != gs1) broken("gs1", "the GS1 sum follows its rule", input);
+
+    // The twins against the plain rules they state.
+    const auto masks = set_masks<ASCII_DIGITS, ASCII_LETTERS>(input.substr(0, SHORT_TEXT));
+    for (std::size_t i = 0; i < input.size() && i < SHORT_TEXT; ++i) {
+        const auto c = static_cast<std::uint8_t>(input[i]);
+        const bool digit = c >= '0' && c <= '9';
+        const bool letter = (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+        if (((masks[0] >> i) & 1) != digit || ((masks[1] >> i) & 1) != letter) {
+            broken("set_masks", "a byte is in a set exactly when it is one of its members", input);
+        }
+    }
+    std::string kept_digits;
+    for (char c : input) {
+        if (c != '\t' && c != ' ' && c != '-' && c != '.') kept_digits.push_back(c);
+    }
+    const NormalDigits d = digits_of_normal_form<FullStops::Dropped>(input, 254);
+    if (kept_digits.size() <= 254) {
+        std::uint32_t descending = 0, gs1 = 0, luhn = 0;
+        for (std::size_t place = 0; place < kept_digits.size(); ++place) {
+            const char c = kept_digits[kept_digits.size() - 1 - place];
+            const std::uint32_t v = c >= '0' && c <= '9' ? static_cast<std::uint32_t>(c - '0') : (c | 0x20) == 'x' ? 10 : 0;
+            descending += v * static_cast<std::uint32_t>(place + 1);
+            gs1 += place % 2 == 1 ? 3 * v : v;
+            luhn += place % 2 == 1 ? (2 * v > 9 ? 2 * v - 9 : 2 * v) : v;
+        }
+        if (d.size != kept_digits.size() || d.descending != descending || d.gs1 != gs1 || d.luhn != luhn) {
+            broken("digits_of_normal_form", "the sums follow their rules", input);
+        }
+    }
 
     bool digits_only = true;
     for (char c : input) digits_only &= Digits::is(static_cast<std::uint8_t>(c));
@@ -139,6 +255,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         same_normal_form<cobalis::kernels::NoFold, cobalis::kernels::Separators>(input, capacity);
         same_normal_form<cobalis::kernels::FoldUpper, cobalis::kernels::Separators>(input, capacity);
     }
+    for (std::size_t capacity : {std::size_t{0}, std::size_t{3}, std::size_t{16}, std::size_t{40}, std::size_t{254}}) {
+        same_mod97(input, capacity);
+        same_digits<cobalis::kernels::FullStops::Dropped>(input, capacity);
+        same_digits<cobalis::kernels::FullStops::Kept>(input, capacity);
+    }
+    same_set_masks(input);
 #endif
     check_texts(input);
     return 0;

@@ -12,6 +12,7 @@
 // byte-by-byte reading of its rule.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -73,9 +74,10 @@ void check_details(const Checker& check, const ValidationResult& r) {
         REQUIRE(!ten || d->isbn13.has_value());
         REQUIRE(ten || d->isbn10.has_value() == (c.substr(0, 3) == "978"));
         // The other form is a valid ISBN whose own other form leads back here.
-        const auto* other = ten ? &*d->isbn13 : (d->isbn10 ? &*d->isbn10 : nullptr);
-        if (other != nullptr) {
-            const ValidationResult back = check.kind.validate(other->view());
+        const std::optional<std::string_view> other =
+            ten ? std::optional(d->isbn13->view()) : d->isbn10 ? std::optional(d->isbn10->view()) : std::nullopt;
+        if (other) {
+            const ValidationResult back = check.kind.validate(*other);
             REQUIRE(back.is_valid);
             const auto* bd = std::get_if<IsbnDetails>(&back.details);
             REQUIRE(bd != nullptr && bd->isbn10 && bd->isbn13);

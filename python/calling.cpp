@@ -1,7 +1,5 @@
 #include "python/calling.hpp"
 
-#include <exception>
-
 namespace cobalis::python {
 namespace {
 
@@ -34,32 +32,22 @@ PyObject* bind(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObj
     return bound;
 }
 
-// The UTF-8 bytes of a `str` (or subclass). The interpreter's own encoding
-// error (a lone surrogate) passes unchanged; anything else is a TypeError
+// Whether `object` is a `str` (or subclass); anything else is a TypeError
 // naming the parameter and the argument's type.
-bool utf8_of(const Function& f, PyObject* object, std::string_view& text) noexcept {
-    if (!PyUnicode_Check(object)) {
-        PyObject* type_name = PyType_GetQualName(Py_TYPE(object));
-        if (type_name == nullptr) {
-            PyErr_Clear();
-            PyErr_Format(PyExc_TypeError,
-                         "argument '%s': '<failed to extract type name>' object cannot be converted to 'PyString'",
-                         f.parameter);
-            return false;
-        }
-        PyErr_Format(PyExc_TypeError, "argument '%s': '%U' object cannot be converted to 'PyString'", f.parameter,
-                     type_name);
-        Py_DECREF(type_name);
+bool is_str(const Function& f, PyObject* object) noexcept {
+    if (PyUnicode_Check(object)) return true;
+    PyObject* type_name = PyType_GetQualName(Py_TYPE(object));
+    if (type_name == nullptr) {
+        PyErr_Clear();
+        PyErr_Format(PyExc_TypeError,
+                     "argument '%s': '<failed to extract type name>' object cannot be converted to 'PyString'",
+                     f.parameter);
         return false;
     }
-    Py_ssize_t size = 0;
-    const char* bytes = PyUnicode_AsUTF8AndSize(object, &size);
-    if (bytes == nullptr) {
-        if (!PyErr_Occurred()) PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
-        return false;
-    }
-    text = std::string_view(bytes, static_cast<std::size_t>(size));
-    return true;
+    PyErr_Format(PyExc_TypeError, "argument '%s': '%U' object cannot be converted to 'PyString'", f.parameter,
+                 type_name);
+    Py_DECREF(type_name);
+    return false;
 }
 
 bool add_function(PyObject* module, PyObject* module_name, PyMethodDef& def) noexcept {
@@ -88,19 +76,8 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef& def) noe
 
 PyObject* call(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     PyObject* argument = bind(f, args, nargs, kwnames);
-    if (argument == nullptr) return nullptr;
-    std::string_view text;
-    if (!utf8_of(f, argument, text)) return nullptr;
-    PyObject* answer = nullptr;
-    try {
-        answer = f.body(argument, text);
-    } catch (const std::exception& e) {
-        return raise_internal_fault(e.what());
-    } catch (...) {
-        return raise_internal_fault("unknown C++ exception");
-    }
-    if (answer == nullptr && !PyErr_Occurred()) return raise_internal_fault("a body failed without an exception");
-    return answer;
+    if (argument == nullptr || !is_str(f, argument)) return nullptr;
+    return call_body(f.body, argument);
 }
 
 PyObject* create_module_once(PyModuleDef& def, std::span<PyMethodDef> methods, PyObject*& cell) noexcept {

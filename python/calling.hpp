@@ -43,6 +43,24 @@ PyObject* bool_body(PyObject*, std::string_view text) noexcept {
 // Binds the argument, takes its UTF-8 bytes and runs the body of `f`.
 PyObject* call(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept;
 
+// Runs `body` on a `str` argument already bound: its UTF-8 bytes, or the
+// interpreter's own encoding error (a lone surrogate). A body answers a new
+// reference or nullptr with an exception set, and raises no C++ exception
+// (it is noexcept).
+inline PyObject* call_body(Body body, PyObject* argument) noexcept {
+    Py_ssize_t size = 0;
+    const char* bytes = PyUnicode_AsUTF8AndSize(argument, &size);
+    if (bytes == nullptr) [[unlikely]] {
+        if (!PyErr_Occurred()) PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
+        return nullptr;
+    }
+    PyObject* answer = body(argument, std::string_view(bytes, static_cast<std::size_t>(size)));
+    if (answer == nullptr && !PyErr_Occurred()) [[unlikely]] {
+        return raise_internal_fault("a body failed without an exception");
+    }
+    return answer;
+}
+
 // The PyMethodDef entries of a table of functions, in table order: one entry
 // point per function, with "name(parameter)\n--\n\n" as its doc, which
 // CPython reads as the text signature (leaving __doc__ None).
@@ -79,8 +97,16 @@ private:
 
     using FastCallWithKeywords = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
 
+    // Almost every call is f(s) with an exact `str`: that one goes straight to
+    // the function's own body, with no binding, no look-up of the argument's
+    // type flags and no call through a pointer; everything else takes the
+    // general road of `call`, which gives the same answers.
     template <std::size_t I>
     static PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+        if (nargs == 1 && kwnames == nullptr && PyUnicode_CheckExact(args[0])) {
+            constexpr Body body = FUNCTIONS[I].body;
+            return call_body(body, args[0]);
+        }
         return call(FUNCTIONS[I], args, nargs, kwnames);
     }
 

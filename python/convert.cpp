@@ -241,8 +241,8 @@ bool put_details(PyObject* d, const CreditCardDetails& x, ResultTexts&) noexcept
 }
 
 bool put_details(PyObject* d, const IsbnDetails& x, ResultTexts& texts) noexcept {
-    const auto put_optional = [&](Key key, const std::optional<InlineString>& text) {
-        return text ? texts.put(d, key, text->view()) : put_shared(d, key, Py_None);
+    const auto put_optional = [&](Key key, const auto& code) {
+        return code ? texts.put(d, key, code->view()) : put_shared(d, key, Py_None);
     };
     return put_shared(d, Key::isbn_type, isbn_type_texts[static_cast<std::size_t>(x.isbn_type)]) &&
            put_optional(Key::isbn10, x.isbn10) && put_optional(Key::isbn13, x.isbn13);

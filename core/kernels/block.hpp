@@ -19,7 +19,7 @@
 #if !defined(COBALIS_SCALAR) && (defined(__x86_64__) || defined(_M_X64))
 #define COBALIS_KERNELS_SSE2 1
 #include <emmintrin.h>
-#include <tmmintrin.h>  // SSSE3, used only where the processor has it
+#include <immintrin.h>  // SSSE3 and AVX2, used only where the processor has them
 #endif
 
 namespace cobalis::kernels {

@@ -1,32 +1,41 @@
-// MOD 97-10 over a block: the remainder of its characters read as one
-// decimal number in which a digit stands for itself and a letter A..Z for
-// the two digits 10..35.
+// MOD 97-10 over the normal form of a text, straight from the text: the
+// remainder of its characters read as one decimal number in which a digit
+// stands for itself and a letter, of either case, for the two digits
+// 10..35; tab, space, hyphen-minus and full stop are dropped wherever they
+// stand, as the normaliser drops them. With it come what IBAN and LEI checks
+// need besides: the length of the normal form and whether it holds anything
+// but digits and letters.
 //
-// The vector body sums value x 10^place with multiply-add instructions. A
-// character's place is the number of decimal digits to its right, which
-// letters make vary; per half block the places follow from the half's letter
-// mask alone, so they come from a table of 256 rows of eight powers.
+// The vector bodies never move a byte. A character's weight is 10 to the
+// power of its place, the number of decimal digits to its right; within a
+// block the places are the sums of the widths after each byte (a separator
+// 0, a digit 1, a letter 2), taken with four shifts and adds, and the weights
+// come from two byte shuffles of a table of powers. Each block's terms are
+// summed on their own, and the blocks joined as digits are: the sum so far
+// times 10 to the places of the next block, plus that block's sum.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 
 #include "core/kernels/block.hpp"
+#include "core/kernels/classes.hpp"
+#include "core/kernels/dispatch.hpp"
 #include "core/kernels/separators.hpp"
 
 namespace cobalis::kernels {
 
 inline constexpr std::uint32_t MOD97 = 97;
-// 10^96 = 1 (mod 97), by Fermat: places repeat with this period.
+// 10^96 = 1 (mod 97), by Fermat: powers of ten repeat with this period.
 inline constexpr std::size_t PLACES_PERIOD = 96;
 
-// 10^k mod 97 for every k a block needs: up to 32 places, and 96 - k to
-// take k places off.
-inline constexpr std::size_t POWERS = PLACES_PERIOD + 1;
+// 10^k mod 97 for k = 0..95.
 inline constexpr auto POWERS_OF_TEN = [] {
-    std::array<std::uint8_t, POWERS> powers{};
+    std::array<std::uint8_t, PLACES_PERIOD> powers{};
     std::uint32_t p = 1;
     for (auto& power : powers) {
         power = static_cast<std::uint8_t>(p);
@@ -34,134 +43,384 @@ inline constexpr auto POWERS_OF_TEN = [] {
     }
     return powers;
 }();
-constexpr std::uint32_t power_of_ten(std::size_t k) noexcept { return POWERS_OF_TEN[k]; }
+constexpr std::uint32_t power_of_ten(std::size_t k) noexcept { return POWERS_OF_TEN[k % PLACES_PERIOD]; }
 
-// What the first n bytes of a block add to MOD 97-10.
-struct Mod97Block {
-    std::uint32_t sum;        // equal to the number they stand for, mod 97; below 2^28
-    std::uint32_t places;     // decimal digits they stand for
-    Mask alphanumeric;        // the bytes that are digits or letters A..Z
-    friend constexpr bool operator==(const Mod97Block&, const Mod97Block&) noexcept = default;
+inline constexpr std::size_t HEAD = 4;
+
+// What MOD 97-10 checks need of a normal form, returned in two registers.
+// When it would have more than `capacity` bytes, `size` is capacity + 1 and
+// the other fields say nothing.
+struct NormalMod97 {
+    std::uint32_t residue;   // equal to it, read as one number, mod 97; below 2^32
+    std::uint32_t head;      // its first four bytes, a..z folded, byte i in bits 8i..8i+7; zeros past its end
+    std::uint16_t size;      // bytes of the normal form
+    std::uint16_t places;    // decimal digits it stands for
+    bool all_alphanumeric;   // every byte of it a digit or a letter
+
+    constexpr std::uint32_t remainder() const noexcept { return residue % MOD97; }
+    constexpr char operator[](std::size_t i) const noexcept { return static_cast<char>(head >> (8 * i)); }
+    friend constexpr bool operator==(const NormalMod97&, const NormalMod97&) noexcept = default;
 };
+
+// The capacities the kernel takes: its counts fit their types.
+inline constexpr std::size_t MAX_CAPACITY = 4096;
 
 namespace scalar {
 
-// A byte that is neither a digit nor a letter stands for the digit 0 here
-// and is left out of `alphanumeric`; callers skip such bytes themselves.
-constexpr Mod97Block sum_mod97(const Bytes& x, std::size_t n) noexcept {
-    Mod97Block out{0, 0, 0};
-    for (std::size_t i = 0; i < n && i < BLOCK; ++i) {
-        const std::uint8_t c = x.b[i];
-        if (c >= 'A' && c <= 'Z') {
-            out.sum = (out.sum * 100 + (c - 'A' + 10u)) % MOD97;
-            out.places += 2;
-        } else {
-            out.sum = (out.sum * 10 + (c >= '0' && c <= '9' ? c - '0' : 0u)) % MOD97;
-            out.places += 1;
-        }
-        out.alphanumeric |= Digits::is(c) || Upper::is(c) ? Mask{1} << i : 0;
+// The head of the normal form byte by byte: for the few texts with
+// separators among their first bytes.
+constexpr std::uint32_t head_of_normal_form(std::string_view input) noexcept {
+    std::uint32_t head = 0;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < input.size() && n < HEAD; ++i) {
+        const auto byte = static_cast<std::uint8_t>(input[i]);
+        if (Separators::is(byte)) continue;
+        head |= std::uint32_t{FoldUpper::apply(byte)} << (8 * n++);
     }
+    return head;
+}
+
+}  // namespace scalar
+
+namespace scalar {
+
+constexpr NormalMod97 mod97_of_normal_form(std::string_view input, std::size_t capacity) noexcept {
+    NormalMod97 out{0, head_of_normal_form(input), 0, 0, true};
+    std::uint32_t size = 0;
+    for (const char c : input) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (Separators::is(byte)) continue;
+        if (size == capacity) return {0, out.head, static_cast<std::uint16_t>(capacity + 1), 0, false};
+        ++size;
+        const std::uint8_t folded = FoldUpper::apply(byte);
+        if (Digits::is(folded)) {
+            out.residue = (out.residue * 10 + (folded - '0')) % MOD97;
+            out.places = static_cast<std::uint16_t>(out.places + 1);
+        } else if (Upper::is(folded)) {
+            out.residue = (out.residue * 100 + (folded - 'A' + 10u)) % MOD97;
+            out.places = static_cast<std::uint16_t>(out.places + 2);
+        } else {
+            out.all_alphanumeric = false;
+        }
+    }
+    out.size = static_cast<std::uint16_t>(size);
     return out;
+}
+
+// The same over a pointer and a size: the body of processors without SSSE3.
+inline NormalMod97 mod97_of_normal_form_at(const char* p, std::size_t size, std::size_t capacity) noexcept {
+    return mod97_of_normal_form({p, size}, capacity);
 }
 
 }  // namespace scalar
 
 #ifdef COBALIS_KERNELS_SSE2
-namespace sse2 {
+namespace ssse3 {
 
-inline constexpr std::size_t HALF = BLOCK / 2;
+// A byte's class from its two nibbles: the bits its high nibble allows, AND
+// the bits its low nibble allows. Digits 0x30..0x39; letters 0x41..0x4F and
+// 0x61..0x6F, 0x50..0x5A and 0x70..0x7A (two bits, as one range of low
+// nibbles cannot describe both halves); tab 0x09; space, '-' and '.' 0x20,
+// 0x2D, 0x2E. Bytes from 0x80 have no class.
+inline constexpr std::uint8_t DIGIT = 1, LETTER_A_TO_O = 2, LETTER_P_TO_Z = 4, TAB = 8, GAP = 16;
 
-// Row m, byte j: 10^place mod 97 of byte j of a half block whose letters are
-// the bits of m, counted from the end of the half (a letter takes two places).
-inline constexpr auto HALF_PLACES = [] {
-    std::array<std::array<std::uint8_t, HALF>, 256> rows{};
-    for (std::size_t m = 0; m < 256; ++m) {
-        for (std::size_t j = 0; j < HALF; ++j) {
-            const std::size_t letters_after = static_cast<std::size_t>(std::popcount(m >> (j + 1)));
-            rows[m][j] = static_cast<std::uint8_t>(power_of_ten(HALF - 1 - j + letters_after));
-        }
-    }
-    return rows;
-}();
+using Row = std::array<std::uint8_t, 2 * BLOCK>;
 
-// The bytes of the first n are zero from byte n on, as load() leaves them.
-inline Mod97Block sum_mod97(__m128i x, std::size_t n) noexcept {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i digit = Digits::find(x);
-    const __m128i letter = Upper::find(x);
-    const __m128i alnum = _mm_or_si128(digit, letter);
-    const Mask letters = mask_of(letter);
-    // '0'..'9' to 0..9 and 'A'..'Z' to 10..35 (7 apart), anything else to 0.
-    const __m128i value =
-        _mm_and_si128(_mm_sub_epi8(_mm_sub_epi8(x, splat('0')), _mm_and_si128(letter, splat(7))), alnum);
-    const auto places_of = [&](Mask half) {
-        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(HALF_PLACES[half].data())), zero);
-    };
-    const __m128i low = _mm_madd_epi16(_mm_unpacklo_epi8(value, zero), places_of(letters & 0xFF));
-    const __m128i high = _mm_madd_epi16(_mm_unpackhi_epi8(value, zero), places_of(letters >> HALF));
-    __m128i sums = _mm_add_epi32(_mm_unpacklo_epi64(low, high), _mm_unpackhi_epi64(low, high));
-    sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(2, 3, 0, 1)));
-    const auto left = static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums));
-    const auto right = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
-    // The left half stands before the right half's places; the whole block
-    // was weighted as if 16 bytes long, so 16 - n places come off the end
-    // (10^-k = 10^(96-k)).
-    const std::uint32_t whole = power_of_ten(HALF + count(letters >> HALF)) * left + right;
-    const std::uint32_t sum = whole * power_of_ten(PLACES_PERIOD - (BLOCK - n));
-    return {sum, static_cast<std::uint32_t>(n + count(letters)), mask_of(alnum) & first(n)};
+// A table of 16 bytes for byte shuffles, written twice: one load fills both
+// lanes of a 32-byte register.
+template <class Entry>
+constexpr Row twice(Entry entry) {
+    Row row{};
+    for (std::size_t i = 0; i < row.size(); ++i) row[i] = entry(i % BLOCK);
+    return row;
 }
 
-}  // namespace sse2
-#endif
+struct alignas(2 * BLOCK) Mod97Tables {
+    Row class_by_high_nibble = twice([](std::size_t h) -> std::uint8_t {
+        constexpr std::array<std::uint8_t, 8> classes{TAB, 0, GAP, DIGIT, LETTER_A_TO_O, LETTER_P_TO_Z,
+                                                      LETTER_A_TO_O, LETTER_P_TO_Z};
+        return h < classes.size() ? classes[h] : 0;
+    });
+    Row class_by_low_nibble = twice([](std::size_t l) -> std::uint8_t {
+        return static_cast<std::uint8_t>((l <= 9 ? DIGIT : 0) | (l >= 1 ? LETTER_A_TO_O : 0) |
+                                         (l <= 0xA ? LETTER_P_TO_Z : 0) | (l == 0x9 ? TAB : 0) |
+                                         (l == 0x0 || l == 0xD || l == 0xE ? GAP : 0));
+    });
+    // Decimal digits per class (GAP, 16, reads as row 0).
+    Row width_of_class = twice([](std::size_t c) -> std::uint8_t {
+        return c == DIGIT ? 1 : c == LETTER_A_TO_O || c == LETTER_P_TO_Z ? 2 : 0;
+    });
+    // A digit's value is its low nibble; a letter's its low nibble plus 9
+    // (A..O) or 25 (P..Z).
+    Row value_by_high_nibble = twice([](std::size_t h) -> std::uint8_t {
+        return h == 0x4 || h == 0x6 ? 9 : h == 0x5 || h == 0x7 ? 25 : 0;
+    });
+    // 10^p mod 97 for p = 0..15, and for p = 16..31.
+    Row powers_0_to_15 = twice([](std::size_t p) { return static_cast<std::uint8_t>(power_of_ten(p)); });
+    Row powers_16_to_31 = twice([](std::size_t p) { return static_cast<std::uint8_t>(power_of_ten(BLOCK + p)); });
+    Row low_nibble = twice([](std::size_t) -> std::uint8_t { return 0x0F; });
+    Row separator_above = twice([](std::size_t) -> std::uint8_t { return TAB - 1; });
+    // Added with saturation, this sets bit 7 (a zero from a shuffle) in
+    // every place from 16 on.
+    Row places_from_16 = twice([](std::size_t) -> std::uint8_t { return 0x70; });
+    Row sixteen = twice([](std::size_t) -> std::uint8_t { return BLOCK; });
+    Row spaces = twice([](std::size_t) -> std::uint8_t { return ' '; });
+    // 0x00 in the first 16 bytes, 0xFF in the next 16: the row from ENDS + k
+    // marks the last k bytes of a block, the row from ENDS + 16 - k the
+    // bytes from k on.
+    Row ends = [] {
+        Row t{};
+        for (std::size_t i = BLOCK; i < t.size(); ++i) t[i] = 0xFF;
+        return t;
+    }();
+};
+inline constexpr Mod97Tables TABLES{};
 
-// MOD 97-10 of `head` followed by `tail`, a block at a time: each block's
-// sum joins the running remainder behind its own places. The end of the head
-// and a short tail share one block, so an IBAN (its first four characters
-// moved behind the rest) takes two. Answers the remainder and whether every
-// byte was a digit or a letter; the caller reads the remainder only then.
-struct Mod97Text {
-    std::uint32_t remainder;
-    bool all_alphanumeric;
+[[gnu::always_inline]] inline __m128i row16(const Row& row) noexcept {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(row.data()));
+}
+[[gnu::always_inline]] inline __m128i row16_at(const std::uint8_t* p) noexcept {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// The weighed bytes of one block: their MOD 97-10 terms (value x 10^place
+// within the block) summed, the places of the whole block, which bytes are
+// kept and which are digits or letters.
+struct Weighed {
+    std::uint32_t sum;  // at most 16 * 35 * 96
+    std::uint32_t places;
+    Mask keep;
+    Mask alphanumeric;
+    std::uint32_t first_word;  // the first four bytes, letters in upper case
 };
 
-#ifdef COBALIS_KERNELS_SSE2
-inline Mod97Text sum_mod97(std::string_view head, std::string_view tail) noexcept {
-    std::uint32_t remainder = 0;
-    bool ok = true;
-    const auto add = [&](__m128i x, std::size_t n) {
-        const Mod97Block b = sse2::sum_mod97(x, n);
-        remainder = (remainder * power_of_ten(b.places) + b.sum) % MOD97;
-        ok &= b.alphanumeric == first(n);
-    };
-    const auto add_text = [&](std::string_view text) {
-        std::size_t i = 0;
-        for (; text.size() - i > BLOCK; i += BLOCK) add(sse2::load(text.data() + i, BLOCK), BLOCK);
-        return text.substr(i);
-    };
-    const std::string_view end = add_text(head);
-    if (tail.size() <= 8 && end.size() + tail.size() <= BLOCK) {
-        add(sse2::load_joined(end.data(), end.size(), tail.data(), tail.size()), end.size() + tail.size());
-    } else {
-        add(sse2::load(end.data(), end.size()), end.size());
-        const std::string_view last = add_text(tail);
-        add(sse2::load(last.data(), last.size()), last.size());
-    }
-    return {remainder, ok};
+// Letters differ from their upper case in bit 5 alone.
+[[gnu::target("ssse3"), gnu::always_inline]] inline std::uint32_t first_word_folded(__m128i x,
+                                                                                    __m128i width) noexcept {
+    const __m128i letters = _mm_cmpgt_epi8(width, _mm_set1_epi8(1));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_andnot_si128(_mm_and_si128(letters, _mm_set1_epi8(0x20)), x)));
 }
-#else
-inline Mod97Text sum_mod97(std::string_view head, std::string_view tail) noexcept {
-    std::uint32_t remainder = 0;
-    bool ok = true;
-    for (const std::string_view text : {head, tail}) {
-        for (std::size_t i = 0; i < text.size(); i += BLOCK) {
-            const std::size_t take = text.size() - i < BLOCK ? text.size() - i : BLOCK;
-            const Mod97Block b = scalar::sum_mod97(scalar::load(text.data() + i, take), take);
-            remainder = (remainder * power_of_ten(b.places) + b.sum) % MOD97;
-            ok &= b.alphanumeric == first(take);
+
+// The head of the normal form from the first block: its first four bytes
+// when they are all kept, as in most texts, else byte by byte.
+inline std::uint32_t head_from(const Weighed& block, const char* p, std::size_t size) noexcept {
+    return (block.keep & first(HEAD)) == first(HEAD) ? block.first_word : scalar::head_of_normal_form({p, size});
+}
+
+// Places to the right of each byte of a block: the widths after it, summed;
+// and the terms value x 10^place in 16-bit lanes, at most 2 * 35 * 96 each.
+[[gnu::target("ssse3"), gnu::always_inline]] inline __m128i weigh_terms(__m128i x, __m128i& cls, __m128i& width,
+                                                                          __m128i& places) noexcept {
+    const Mod97Tables& t = TABLES;
+    const __m128i low = _mm_and_si128(x, row16(t.low_nibble));
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(x, 4), row16(t.low_nibble));
+    cls = _mm_and_si128(_mm_shuffle_epi8(row16(t.class_by_high_nibble), high),
+                        _mm_shuffle_epi8(row16(t.class_by_low_nibble), low));
+    width = _mm_shuffle_epi8(row16(t.width_of_class), cls);
+    __m128i after = _mm_srli_si128(width, 1);
+    after = _mm_add_epi8(after, _mm_srli_si128(after, 1));
+    after = _mm_add_epi8(after, _mm_srli_si128(after, 2));
+    after = _mm_add_epi8(after, _mm_srli_si128(after, 4));
+    after = _mm_add_epi8(after, _mm_srli_si128(after, 8));
+    places = _mm_add_epi8(after, width);
+    const __m128i weight =
+        _mm_or_si128(_mm_shuffle_epi8(row16(t.powers_0_to_15), _mm_adds_epu8(after, row16(t.places_from_16))),
+                     _mm_shuffle_epi8(row16(t.powers_16_to_31), _mm_sub_epi8(after, row16(t.sixteen))));
+    const __m128i alnum = _mm_cmpgt_epi8(width, _mm_setzero_si128());
+    const __m128i value =
+        _mm_and_si128(_mm_add_epi8(low, _mm_shuffle_epi8(row16(t.value_by_high_nibble), high)), alnum);
+    return _mm_maddubs_epi16(value, weight);
+}
+
+[[gnu::target("ssse3"), gnu::always_inline]] inline Mask kept_of(__m128i cls) noexcept {
+    return ~static_cast<Mask>(_mm_movemask_epi8(_mm_cmpgt_epi8(cls, row16(TABLES.separator_above)))) & ALL;
+}
+
+[[gnu::target("ssse3"), gnu::always_inline]] inline Mask alphanumeric_of(__m128i width) noexcept {
+    return static_cast<Mask>(_mm_movemask_epi8(_mm_cmpgt_epi8(width, _mm_setzero_si128())));
+}
+
+// The sum of four 32-bit lanes.
+[[gnu::always_inline]] inline std::uint32_t add_lanes(__m128i x) noexcept {
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, _MM_SHUFFLE(1, 0, 3, 2)));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, _MM_SHUFFLE(2, 3, 0, 1)));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(x));
+}
+
+[[gnu::target("ssse3"), gnu::always_inline]] inline Weighed weigh(__m128i x) noexcept {
+    __m128i cls, width, places;
+    const __m128i terms = weigh_terms(x, cls, width, places);
+    return {add_lanes(_mm_madd_epi16(terms, _mm_set1_epi16(1))),
+            static_cast<std::uint32_t>(_mm_cvtsi128_si32(places) & 0xFF), kept_of(cls), alphanumeric_of(width),
+            first_word_folded(x, width)};
+}
+
+// The blocks weighed so far. Kept in registers and made into the answer at
+// the end: built field by field in memory, the answer would be read back in
+// wider pieces than it was written, which waits for the stores to finish.
+struct Tally {
+    std::uint32_t residue = 0;
+    std::uint32_t head = 0;
+    std::uint32_t kept = 0;
+    std::uint32_t places = 0;
+    std::uint32_t strangers = 0;  // kept bytes that are neither digits nor letters
+
+    // The next block: the digits so far move up by its places (at most 64,
+    // so the table is read directly), the residue reduced first so that
+    // nothing overflows.
+    [[gnu::always_inline]] void add(const Weighed& w, bool first_block, const char* p, std::size_t size) noexcept {
+        if (first_block) {
+            head = head_from(w, p, size);
+            residue = w.sum;
+        } else {
+            residue = residue % MOD97 * POWERS_OF_TEN[w.places] + w.sum;
         }
+        strangers |= w.keep & ~w.alphanumeric;
+        kept += static_cast<std::uint32_t>(std::popcount(w.keep));
+        places += w.places;
     }
-    return {remainder, ok};
+
+    NormalMod97 answer(std::size_t capacity) const noexcept {
+        if (kept > capacity) return {0, head, static_cast<std::uint16_t>(capacity + 1), 0, false};
+        return {residue, head, static_cast<std::uint16_t>(kept), static_cast<std::uint16_t>(places), strangers == 0};
+    }
+};
+
+// The last bytes of a text from `at` on, fewer than 16: a block ending at the
+// text's end when the text is that long, else the text and zeros; either way
+// the bytes outside the text become spaces, which count for nothing.
+[[gnu::target("ssse3"), gnu::always_inline]] inline __m128i last_block(const char* p, std::size_t at,
+                                                                         std::size_t size) noexcept {
+    const std::size_t left = size - at;
+    __m128i x;
+    __m128i outside;
+    if (size >= BLOCK) {
+        x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - BLOCK));
+        outside = _mm_xor_si128(row16_at(TABLES.ends.data() + left), _mm_set1_epi8(-1));
+    } else {
+        x = sse2::load_tail(p, size);
+        outside = row16_at(TABLES.ends.data() + BLOCK - left);
+    }
+    return _mm_or_si128(_mm_andnot_si128(outside, x), _mm_and_si128(outside, row16(TABLES.spaces)));
 }
+
+[[gnu::target("ssse3,popcnt")]] inline NormalMod97 mod97_of_normal_form(const char* p, std::size_t size,
+                                                                          std::size_t capacity) noexcept {
+    Tally tally;
+    std::size_t i = 0;
+    for (; size - i > BLOCK; i += BLOCK) {
+        tally.add(weigh(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))), i == 0, p, size);
+        if (tally.kept > capacity) return tally.answer(capacity);
+    }
+    tally.add(weigh(last_block(p, i, size)), i == 0, p, size);
+    return tally.answer(capacity);
+}
+
+}  // namespace ssse3
+
+namespace avx2 {
+
+using ssse3::Mod97Tables;
+using ssse3::Row;
+using ssse3::TABLES;
+
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i row32(const Row& row) noexcept {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(row.data()));
+}
+
+// ssse3::weigh on two blocks, one in each lane: the second block's places
+// follow the first's.
+[[gnu::target("avx2"), gnu::always_inline]] inline ssse3::Weighed weigh(__m256i x) noexcept {
+    const Mod97Tables& t = TABLES;
+    const __m256i low = _mm256_and_si256(x, row32(t.low_nibble));
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi16(x, 4), row32(t.low_nibble));
+    const __m256i cls = _mm256_and_si256(_mm256_shuffle_epi8(row32(t.class_by_high_nibble), high),
+                                         _mm256_shuffle_epi8(row32(t.class_by_low_nibble), low));
+    const __m256i width = _mm256_shuffle_epi8(row32(t.width_of_class), cls);
+    __m256i after = _mm256_bsrli_epi128(width, 1);
+    after = _mm256_add_epi8(after, _mm256_bsrli_epi128(after, 1));
+    after = _mm256_add_epi8(after, _mm256_bsrli_epi128(after, 2));
+    after = _mm256_add_epi8(after, _mm256_bsrli_epi128(after, 4));
+    after = _mm256_add_epi8(after, _mm256_bsrli_epi128(after, 8));
+    const __m256i weight = _mm256_or_si256(
+        _mm256_shuffle_epi8(row32(t.powers_0_to_15), _mm256_adds_epu8(after, row32(t.places_from_16))),
+        _mm256_shuffle_epi8(row32(t.powers_16_to_31), _mm256_sub_epi8(after, row32(t.sixteen))));
+    const __m256i alnum = _mm256_cmpgt_epi8(width, _mm256_setzero_si256());
+    const __m256i value =
+        _mm256_and_si256(_mm256_add_epi8(low, _mm256_shuffle_epi8(row32(t.value_by_high_nibble), high)), alnum);
+    const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(value, weight), _mm256_set1_epi16(1));
+    const __m256i places = _mm256_add_epi8(after, width);
+    const auto first_places = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(places) & 0xFF);
+    const auto second_places =
+        static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(places, 1)) & 0xFF);
+    const std::uint32_t first_sum = ssse3::add_lanes(_mm256_castsi256_si128(sums));
+    const std::uint32_t second_sum = ssse3::add_lanes(_mm256_extracti128_si256(sums, 1));
+    return {first_sum * POWERS_OF_TEN[second_places] + second_sum, first_places + second_places,
+            ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(cls, row32(t.separator_above)))),
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(alnum)),
+            ssse3::first_word_folded(_mm256_castsi256_si128(x), _mm256_castsi256_si128(width))};
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i lanes(__m128i low, __m128i high) noexcept {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// The last bytes of a text from `at` on, at most 32, as two blocks, the bytes
+// outside the text made spaces: a second block ends at the text's end and
+// leaves out the bytes it shares with the first.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i last_window(const char* p, std::size_t at,
+                                                                         std::size_t size) noexcept {
+    const std::size_t left = size - at;
+    const __m128i none = _mm_setzero_si128();
+    const __m128i all = _mm_set1_epi8(-1);
+    __m128i first_block, second_block, outside_first, outside_second;
+    if (left > BLOCK) {
+        first_block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        second_block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - BLOCK));
+        outside_first = none;
+        outside_second = _mm_xor_si128(ssse3::row16_at(TABLES.ends.data() + left - BLOCK), all);
+    } else {
+        first_block = ssse3::last_block(p, at, size);
+        second_block = none;
+        outside_first = none;
+        outside_second = all;
+    }
+    return _mm256_blendv_epi8(lanes(first_block, second_block), row32(TABLES.spaces),
+                              lanes(outside_first, outside_second));
+}
+
+// ssse3::mod97_of_normal_form two blocks at a time, one in each 16-byte lane
+// of a 32-byte register.
+[[gnu::target("avx2,popcnt")]] inline NormalMod97 mod97_of_normal_form(const char* p, std::size_t size,
+                                                                         std::size_t capacity) noexcept {
+    ssse3::Tally tally;
+    std::size_t i = 0;
+    for (; size - i > 2 * BLOCK; i += 2 * BLOCK) {
+        tally.add(weigh(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i))), i == 0, p, size);
+        if (tally.kept > capacity) return tally.answer(capacity);
+    }
+    tally.add(weigh(last_window(p, i, size)), i == 0, p, size);
+    return tally.answer(capacity);
+}
+
+}  // namespace avx2
 #endif
+
+// The kernel: scalar::mod97_of_normal_form, a block at a time on x86-64
+// processors with SSSE3, two at a time on those with AVX2.
+constexpr NormalMod97 mod97_of_normal_form(std::string_view input, std::size_t capacity) noexcept {
+#ifdef COBALIS_KERNELS_SSE2
+    if (!std::is_constant_evaluated()) {
+        return Chosen<&scalar::mod97_of_normal_form_at, &ssse3::mod97_of_normal_form,
+                      &avx2::mod97_of_normal_form>::call(input.data(), input.size(), capacity);
+    }
+#endif
+    return scalar::mod97_of_normal_form(input, capacity);
+}
+
+static_assert(mod97_of_normal_form("GB82 WEST 1234 5698 7654 32", 254).places == 28);
+static_assert(mod97_of_normal_form("WEST12345698765432GB82", 254).remainder() == 1);
+static_assert(mod97_of_normal_form("1 2 3", 2).size == 3);
+static_assert(mod97_of_normal_form(" gb-82west", 254).head == 0x32384247);  // "GB82"
 
 }  // namespace cobalis::kernels

@@ -1,14 +1,15 @@
 // Dropping separators: find them in a block, fold its letters, pack the kept
 // bytes to the front, and the loop that does this over a whole text.
 //
-// Most identifiers arrive compact, and their blocks are folded and stored as
-// they are; a block holding separators is packed with two byte shuffles.
-// Byte shuffles came with SSSE3, so the block loop is chosen once, at the
-// first call, where the processor has it; older ones run the scalar loop.
+// Most identifiers arrive compact and within two blocks, which are folded and
+// stored as they are, inline. Any other text goes to the block loop, where a
+// block holding separators is packed with two byte shuffles; byte shuffles
+// came with SSSE3, so the loop is chosen once, at the first call, where the
+// processor has it (core/kernels/dispatch.hpp), and older ones run the scalar
+// loop.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -16,6 +17,7 @@
 
 #include "core/kernels/block.hpp"
 #include "core/kernels/classes.hpp"
+#include "core/kernels/dispatch.hpp"
 
 namespace cobalis::kernels {
 
@@ -82,6 +84,12 @@ constexpr std::size_t drop_separators(std::string_view input, char* out, std::si
     return n;
 }
 
+// The same over a pointer and a size: the body of processors without SSSE3.
+template <class Fold, class Sep>
+std::size_t drop_separators_at(const char* p, std::size_t size, char* out, std::size_t capacity) noexcept {
+    return drop_separators<Fold, Sep>({p, size}, out, capacity);
+}
+
 }  // namespace scalar
 
 #ifdef COBALIS_KERNELS_SSE2
@@ -137,59 +145,73 @@ inline constexpr auto CLOSE_GAP = [] {
 }
 
 // scalar::drop_separators a block at a time: each block is loaded, searched,
-// folded, packed when it holds separators and stored whole behind the bytes
-// kept so far, while a whole block still fits in `capacity`; the last few
-// bytes before the capacity go byte by byte.
-// One block of `take` bytes: its kept bytes folded and stored whole at
-// `out`; answers how many there are.
-template <class Fold, class Sep>
-[[gnu::target("ssse3,popcnt"), gnu::always_inline]] inline std::size_t store_kept(__m128i x, std::size_t take,
-                                                                                  char* out) noexcept {
-    const Mask keep = ~sse2::find<Sep>(x) & first(take);
-    __m128i kept = sse2::fold<Fold>(x);
-    if (keep != first(take)) kept = compact(kept, keep);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), kept);
-    return static_cast<std::size_t>(std::popcount(keep));
-}
-
+// folded, packed and stored whole behind the bytes kept so far, while a
+// whole block still fits in `capacity`; the last few bytes before the
+// capacity go byte by byte. (Joining the packed blocks in registers, so that
+// the normal form is stored at out, out + 16, ..., costs more than the
+// stalls of later loads that straddle two of these stores: tried.)
 template <class Fold, class Sep>
 [[gnu::target("ssse3,popcnt")]] std::size_t drop_separators(const char* p, std::size_t size, char* out,
                                                             std::size_t capacity) noexcept {
     std::size_t n = 0;
     std::size_t i = 0;
-    for (; size - i >= BLOCK && n + BLOCK <= capacity; i += BLOCK) {
-        n += store_kept<Fold, Sep>(sse2::load(p + i, BLOCK), BLOCK, out + n);
+    for (; i < size && n + BLOCK <= capacity; i += BLOCK) {
+        const std::size_t take = size - i < BLOCK ? size - i : BLOCK;
+        const __m128i x = sse2::load(p + i, take);
+        const Mask keep = ~sse2::find<Sep>(x) & first(take);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), compact(sse2::fold<Fold>(x), keep));
+        n += static_cast<std::size_t>(std::popcount(keep));
     }
-    if (size - i < BLOCK && n + BLOCK <= capacity) {
-        return n + store_kept<Fold, Sep>(sse2::load_tail(p + i, size - i), size - i, out + n);
-    }
+    if (i >= size) return n;
     return n + scalar::drop_separators<Fold, Sep>({p + i, size - i}, out + n, capacity - n);
 }
 
 }  // namespace ssse3
 
-// Whether this processor runs the block loop: SSSE3 and POPCNT.
-bool has_ssse3() noexcept;
+namespace sse2 {
 
-using DropSeparators = std::size_t (*)(const char*, std::size_t, char*, std::size_t) noexcept;
+// What compact_front answers for a text it leaves to the block loop.
+inline constexpr std::size_t NOT_COMPACT = ~std::size_t{0};
 
-// The first call of each normaliser picks the block loop when the processor
-// has SSSE3 and POPCNT (every x86-64 processor made since about 2009), the scalar loop
-// otherwise, and keeps it for every later call (core/kernels/separators.cpp).
+// Most identifiers arrive without separators and within two blocks: these
+// are folded and stored as they are, inline, with SSE2 alone. Answers how
+// many bytes were stored, or NOT_COMPACT (nothing stored) for any other text.
 template <class Fold, class Sep>
-std::size_t drop_separators_first_call(const char* p, std::size_t size, char* out, std::size_t capacity) noexcept;
+inline std::size_t compact_front(std::string_view input, char* out, std::size_t capacity) noexcept {
+    const std::size_t size = input.size();
+    if (capacity < 2 * BLOCK) return NOT_COMPACT;
+    if (size <= BLOCK) {
+        const __m128i x = load(input.data(), size);
+        if ((find<Sep>(x) & first(size)) != 0) return NOT_COMPACT;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), fold<Fold>(x));
+        return size;
+    }
+    if (size <= 2 * BLOCK) {
+        const __m128i x = load(input.data(), BLOCK);
+        const __m128i y = load(input.data() + BLOCK, size - BLOCK);
+        if ((find<Sep>(x) | (find<Sep>(y) & first(size - BLOCK))) != 0) return NOT_COMPACT;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), fold<Fold>(x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + BLOCK), fold<Fold>(y));
+        return size;
+    }
+    return NOT_COMPACT;
+}
 
-template <class Fold, class Sep>
-inline constinit std::atomic<DropSeparators> DROP_SEPARATORS{&drop_separators_first_call<Fold, Sep>};
+}  // namespace sse2
 
 #endif  // COBALIS_KERNELS_SSE2
 
 // The normaliser: scalar::drop_separators, a block at a time on x86-64.
+// The normal form is stored in whole blocks where it fits them: the bytes
+// after it, up to the end of its last block, are overwritten (with zeros).
 template <class Fold, class Sep>
 constexpr std::size_t drop_separators(std::string_view input, char* out, std::size_t capacity) noexcept {
 #ifdef COBALIS_KERNELS_SSE2
     if (!std::is_constant_evaluated()) {
-        return DROP_SEPARATORS<Fold, Sep>.load(std::memory_order_relaxed)(input.data(), input.size(), out, capacity);
+        const std::size_t n = sse2::compact_front<Fold, Sep>(input, out, capacity);
+        if (n != sse2::NOT_COMPACT) return n;
+        return Chosen<&scalar::drop_separators_at<Fold, Sep>, &ssse3::drop_separators<Fold, Sep>>::call(
+            input.data(), input.size(), out, capacity);
     }
 #endif
     return scalar::drop_separators<Fold, Sep>(input, out, capacity);

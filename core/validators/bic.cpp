@@ -36,15 +36,18 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 
 template <Rules rules>
 ValidationResult validate_with(std::string_view input) noexcept {
-    InlineString s;
-    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure<rules>)) {
-        return ValidationResult::invalid(*error);
-    }
-    const std::string_view text = s.view();
-    BicDetails details{FixedCode<4>::from(text.substr(BANK_CODE_AT)), FixedCode<2>::from(text.substr(COUNTRY_AT)),
-                       FixedCode<2>::from(text.substr(LOCATION_AT)), std::nullopt};
-    if (text.size() == LONG_LENGTH) details.branch = FixedCode<3>::from(text.substr(BRANCH_AT));
-    return ValidationResult::valid(s, s, details);
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, r.compact, first_failure<rules>)) {
+            return error;
+        }
+        const std::string_view text = r.compact.view();
+        BicDetails& details = r.details.emplace<BicDetails>(BicDetails{
+            FixedCode<4>::from(text.substr(BANK_CODE_AT)), FixedCode<2>::from(text.substr(COUNTRY_AT)),
+            FixedCode<2>::from(text.substr(LOCATION_AT)), std::nullopt});
+        if (text.size() == LONG_LENGTH) details.branch = FixedCode<3>::from(text.substr(BRANCH_AT));
+        r.formatted = r.compact;
+        return std::nullopt;
+    });
 }
 
 template <Rules rules>

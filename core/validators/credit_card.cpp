@@ -59,8 +59,8 @@ inline constexpr std::array BRAND_RULES{
     rule(62, 62, 2, {16, 17, 18, 19}, CardBrand::UnionPay),
 };
 
-// American Express prints 4-6-5; every other brand groups by four.
-inline constexpr std::size_t AMEX_GROUP_STARTS[] = {4, 10};
+// American Express prints its 15 digits 4-6-5; every other brand groups by
+// four.
 
 constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     if (s.size() < MIN_DIGITS || s.size() > MAX_DIGITS) return ErrorCode::InvalidLength;
@@ -69,9 +69,12 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     return std::nullopt;
 }
 
-constexpr InlineString display_form(std::string_view digits, CardBrand brand) noexcept {
-    if (brand != CardBrand::Amex) return group_by_four(digits);
-    return layout(digits, ' ', [](std::size_t i) { return i == AMEX_GROUP_STARTS[0] || i == AMEX_GROUP_STARTS[1]; });
+constexpr void display_form(std::string_view digits, CardBrand brand, InlineString& out) noexcept {
+    if (brand == CardBrand::Amex) {
+        grouped_into<4, 6, 5>(digits, ' ', out);
+    } else {
+        group_by_four_into(digits, out);
+    }
 }
 
 }  // namespace
@@ -89,12 +92,15 @@ CardBrand detect_brand(std::string_view digits) noexcept {
 }
 
 ValidationResult validate(std::string_view input) noexcept {
-    InlineString s;
-    if (auto error = first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, s, first_failure)) {
-        return ValidationResult::invalid(*error);
-    }
-    const CardBrand brand = detect_brand(s.view());
-    return ValidationResult::valid(s, display_form(s.view(), brand), CreditCardDetails{brand});
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (auto error = first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, r.compact, first_failure)) {
+            return error;
+        }
+        const CardBrand brand = detect_brand(r.compact.view());
+        display_form(r.compact.view(), brand, r.formatted);
+        r.details.emplace<CreditCardDetails>(CreditCardDetails{brand});
+        return std::nullopt;
+    });
 }
 
 bool is_valid(std::string_view input) noexcept {

@@ -1,39 +1,28 @@
 // Numbers written in digits with a final check character that may be "X"
-// (ISBN-10, ISSN): the normaliser that keeps only digits and X, and the
-// modulus-11 sum with weights falling to 1 at the check character.
+// (ISBN-10, ISSN): their normal form, and the modulus-11 sum with weights
+// falling to 1 at the check character.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
+#include "core/kernels/digit_strings.hpp"
+#include "core/kernels/separators.hpp"
 #include "core/types.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators {
 
-// Whether a full stop is a separator (ISBN) or an unaccepted byte (ISSN).
-enum class FullStop : bool { Separator, Rejected };
+using kernels::FullStops;
 
-// Drops tab, space, hyphen-minus (and the full stop when it is a separator),
-// keeps digits and stores "x" as "X". Answers false at the first byte that is
-// neither, or when a kept byte would be the 255th; each kind names its own
-// error code for both.
-template <FullStop full_stop>
-constexpr bool normalise_digits_x(std::string_view input, InlineString& out) noexcept {
-    char* const buffer = out.raw();
-    std::size_t n = 0;
-    for (char c : input) {
-        if (c == '\t' || c == ' ' || c == '-' || (full_stop == FullStop::Separator && c == '.')) continue;
-        if (c == 'x') {
-            c = 'X';
-        } else if (!is_digit(c) && c != 'X') {
-            return false;
-        }
-        if (n == InlineString::CAPACITY) return false;
-        buffer[n++] = c;
-    }
-    out.commit(n);
-    return true;
+// The normal form of a text already known to hold only digits, X or x and
+// separators (core/kernels/digit_strings.hpp), and to fit: separators
+// dropped, x stored as X, by the shared normaliser.
+template <FullStops full_stops>
+constexpr void keep_digits_x(std::string_view input, InlineString& out) noexcept {
+    out.commit(kernels::drop_separators<kernels::FoldUpper, kernels::DigitSeparators<full_stops>>(
+        input, out.raw(), InlineString::CAPACITY));
 }
 
 inline constexpr unsigned X_VALUE = 10;

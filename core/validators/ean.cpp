@@ -26,18 +26,23 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 }  // namespace
 
 ValidationResult validate(std::string_view input) noexcept {
-    InlineString s;
-    if (auto error = first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, s, first_failure)) {
-        return ValidationResult::invalid(*error);
-    }
-    EanDetails details;
-    if (s.size() == EAN13_LENGTH) {
-        details.ean_type = EanType::Ean13;
-        details.country_prefix = InlineString(s.view().substr(0, COUNTRY_PREFIX_LENGTH));
-    } else {
-        details.ean_type = EanType::Ean8;
-    }
-    return ValidationResult::valid(s, s, details);
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (auto error = first_failure_of<Fold::None, ErrorCode::InvalidLength>(input, r.compact, first_failure)) {
+            return error;
+        }
+        r.formatted = r.compact;
+        // Filled in apart and copied in: emplace<EanDetails>() would clear
+        // the prefix's whole inline buffer first.
+        EanDetails details;
+        if (r.compact.size() == EAN13_LENGTH) {
+            details.ean_type = EanType::Ean13;
+            details.country_prefix = InlineString(r.compact.view().substr(0, COUNTRY_PREFIX_LENGTH));
+        } else {
+            details.ean_type = EanType::Ean8;
+        }
+        r.details.emplace<EanDetails>(details);
+        return std::nullopt;
+    });
 }
 
 bool is_valid(std::string_view input) noexcept {

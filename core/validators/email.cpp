@@ -1,10 +1,12 @@
 #include "core/validators/email.hpp"
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
+#include "core/kernels/classes.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators::email {
@@ -15,6 +17,14 @@ inline constexpr std::size_t MIN_ADDRESS = 3;
 inline constexpr std::size_t MAX_ADDRESS = 254;
 inline constexpr std::size_t MAX_LOCAL = 64;
 inline constexpr std::size_t MAX_LABEL = 63;
+
+// The byte sets of the rules, for the masks of a whole short address.
+inline constexpr kernels::AsciiSet LOCAL_SET =
+    kernels::ASCII_LETTERS | kernels::ASCII_DIGITS | kernels::AsciiSet{"!#$%&'*+-/=?^_`{|}~"};
+inline constexpr kernels::AsciiSet DOMAIN_SET = kernels::ASCII_LETTERS | kernels::ASCII_DIGITS | kernels::AsciiSet{"-"};
+inline constexpr kernels::AsciiSet FULL_STOP{"."};
+inline constexpr kernels::AsciiSet AT_SIGN{"@"};
+inline constexpr kernels::AsciiSet HYPHEN{"-"};
 
 using ByteTable = std::array<bool, 256>;
 
@@ -99,21 +109,99 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s, std::size_t
     return std::nullopt;
 }
 
+static_assert([] {
+    for (int c = 0; c < 256; ++c) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (LOCAL_SET.is(byte) != LOCAL_CHARS[byte] || DOMAIN_SET.is(byte) != DOMAIN_CHARS[byte]) return false;
+    }
+    return true;
+}());
+
+// The same verdict for an address of at most 64 bytes, from one mask per
+// byte set over the whole address (bit i for byte i): every rule becomes a
+// few operations on the masks, and none branches on the bytes. (Each label
+// is then shorter than 64 bytes, and the local part too.)
+struct ShortAddress {
+    using Masks = kernels::SetMasks<LOCAL_SET, DOMAIN_SET, FULL_STOP, AT_SIGN, HYPHEN, kernels::ASCII_DIGITS>;
+
+    [[gnu::always_inline]] static constexpr bool holds(std::size_t n, const Masks& masks) noexcept {
+        using Bits = std::uint64_t;
+        const auto [local, domain, stops, ats, hyphens, digits] = masks;
+        // Every shift below is by less than 64: at <= 63, n - 1 <= 63.
+        const Bits all = kernels::first_bits(n);
+        const auto at = static_cast<std::size_t>(std::countr_zero(ats | Bits{1} << (kernels::SHORT_TEXT - 1)));
+        const Bits local_part = (Bits{1} << at) - 1;
+        const Bits domain_part = all & ~(local_part | Bits{1} << at);
+        const Bits domain_stops = stops & domain_part;
+        // Where labels start (after the "@" and after each full stop) and end
+        // (before each full stop, and at the last byte).
+        const Bits label_starts = ((domain_stops << 1) | (Bits{2} << at)) & domain_part;
+        const Bits label_ends = (domain_stops >> 1) | Bits{1} << ((n - 1) % kernels::SHORT_TEXT);
+        const auto last_stop = static_cast<std::size_t>(std::bit_width(domain_stops | 1)) - 1;
+        const Bits top_label = all & ~((Bits{2} << last_stop) - 1);
+        // Every rule at once.
+        return (n >= MIN_ADDRESS) & (ats != 0) & (at >= 1) & (at + 1 < n) &
+               (((local | stops) & local_part) == local_part) &           // local characters
+               ((stops & 1) == 0) & ((((stops << 1) >> at) & 1) == 0) &   // no full stop first or last
+               ((stops & (stops << 1) & local_part) == 0) &               // nor two in a row
+               (((domain | stops) & domain_part) == domain_part) &        // host-name characters, one "@"
+               ((stops & label_starts) == 0) &                            // no empty label
+               ((hyphens & (label_starts | label_ends)) == 0) &           // no hyphen at a label's ends
+               (domain_stops != 0) & ((top_label & ~digits) != 0);         // dotted, the top label not all digits
+    }
+};
+
+bool short_address_holds(std::string_view s) noexcept {
+    return kernels::judged_by_sets<ShortAddress, LOCAL_SET, DOMAIN_SET, FULL_STOP, AT_SIGN, HYPHEN,
+                                   kernels::ASCII_DIGITS>(s);
+}
+
 }  // namespace
 
-ValidationResult validate(std::string_view input) noexcept {
-    std::size_t at = 0;
-    if (auto error = first_failure(input, at)) return ValidationResult::invalid(*error);
-    // The local part keeps its case; host names are written in lower case.
-    InlineString formatted;
+// The display form: the local part unchanged, the "@", the domain with A..Z
+// in lower case.
+void formatted_into(std::string_view input, std::size_t at, InlineString& formatted) noexcept {
     char* const out = formatted.raw();
-    for (std::size_t i = 0; i < input.size(); ++i) out[i] = i > at ? to_lower(input[i]) : input[i];
+    std::size_t i = 0;
+#ifdef COBALIS_KERNELS_SSE2
+    // Sixteen bytes at a time, while a whole block still fits the buffer; the
+    // bytes up to the "@" keep their case.
+    namespace sse2 = kernels::sse2;
+    for (; i < input.size() && i + kernels::BLOCK <= InlineString::CAPACITY; i += kernels::BLOCK) {
+        const std::size_t take = input.size() - i < kernels::BLOCK ? input.size() - i : kernels::BLOCK;
+        const __m128i x = sse2::load(input.data() + i, take);
+        const __m128i positions =
+            _mm_add_epi8(_mm_set1_epi8(static_cast<char>(i)), _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+        const __m128i domain = _mm_cmpgt_epi8(_mm_xor_si128(positions, _mm_set1_epi8(-128)),
+                                              _mm_set1_epi8(static_cast<char>((at & 0xFF) ^ 0x80)));
+        const __m128i upper = _mm_and_si128(sse2::in_range(x, 'A', 'Z'), domain);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(x, _mm_and_si128(upper, sse2::splat(0x20))));
+    }
+#endif
+    for (; i < input.size(); ++i) out[i] = i > at ? to_lower(input[i]) : input[i];
     formatted.commit(input.size());
-    const EmailDetails details{static_cast<std::uint8_t>(at), static_cast<std::uint8_t>(input.size() - at - 1)};
-    return ValidationResult::valid(InlineString(input), formatted, details);
+}
+
+ValidationResult validate(std::string_view input) noexcept {
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        std::size_t at = 0;
+        // Most addresses are valid: the masks judge them, and only a refused
+        // one is scanned for its first fault.
+        if (input.size() <= kernels::SHORT_TEXT && short_address_holds(input)) {
+            at = input.find('@');
+        } else if (auto error = first_failure(input, at)) {
+            return error;
+        }
+        r.compact = InlineString(input);
+        formatted_into(input, at, r.formatted);
+        r.details.emplace<EmailDetails>(
+            EmailDetails{static_cast<std::uint8_t>(at), static_cast<std::uint8_t>(input.size() - at - 1)});
+        return std::nullopt;
+    });
 }
 
 bool is_valid(std::string_view input) noexcept {
+    if (input.size() <= kernels::SHORT_TEXT) return short_address_holds(input);
     std::size_t at = 0;
     return !first_failure(input, at);
 }

@@ -9,7 +9,9 @@
 #include <optional>
 #include <type_traits>
 
-#include "core/data/static_map.hpp"
+#include "core/data/letter_pair_map.hpp"
+#include "core/kernels/classes.hpp"
+#include "core/kernels/mod97.hpp"
 #include "core/validators/iban_registry.hpp"
 #include "core/validators/text.hpp"
 
@@ -30,7 +32,7 @@ constexpr std::array<data::Entry<std::uint8_t>, IBAN_REGISTRY.size()> length_ent
 // Total IBAN length per country, country code and check digits included. The
 // type is spelled out: deduced from the initialiser, g++ 12 places the
 // constant in writable data.
-constexpr data::StaticMap<std::uint8_t, IBAN_REGISTRY.size()> IBAN_LENGTHS{length_entries()};
+constexpr data::LetterPairMap<std::uint8_t, IBAN_REGISTRY.size()> IBAN_LENGTHS{length_entries()};
 static_assert(IBAN_LENGTHS.size() == 89);
 static_assert(*IBAN_LENGTHS.find("NO") == 15 && *IBAN_LENGTHS.find("RU") == 33 && *IBAN_LENGTHS.find("GB") == 22);
 static_assert(IBAN_LENGTHS.find("XX") == nullptr && IBAN_LENGTHS.find("gb") == nullptr);
@@ -42,57 +44,26 @@ namespace {
 
 // ---- strict: the registry's BBAN layout and the national check digits ------
 
-// The IBAN is read as five words of eight characters, word k from the place
-// min(8k, length - 8) on: the ones that would run past the end slide back,
-// so every place is in some word (in two where words overlap) and no word
-// reads outside the IBAN. An IBAN of the registry has 15 to 33 characters.
-inline constexpr std::size_t WORD = 8;
-inline constexpr std::size_t WORDS = 5;
-inline constexpr std::size_t MAX_IBAN = WORD * WORDS;
-
-constexpr std::size_t word_start(std::size_t length, std::size_t k) noexcept {
-    return std::min(k * WORD, length - WORD);
-}
-
-// Eight characters from `at` on as one little-endian word: one load where
-// the machine is little-endian.
-constexpr std::uint64_t word_at(std::string_view s, std::size_t at) noexcept {
-    std::uint64_t word = 0;
-    if (!std::is_constant_evaluated() && std::endian::native == std::endian::little) {
-        std::memcpy(&word, s.data() + at, WORD);
-        return word;
-    }
-    for (std::size_t i = 0; i < WORD; ++i) word |= std::uint64_t{static_cast<std::uint8_t>(s[at + i])} << (8 * i);
-    return word;
-}
-
-inline constexpr std::uint64_t LOW_BIT_OF_EACH_BYTE = 0x0101010101010101;
-
-// Which characters of `iban` are letters: bit k of byte i is set when
-// character i of word k is one. Past the international checks only digits
-// and letters A..Z remain, and they differ in bit 6 (0x30..0x39 against
-// 0x41..0x5A), so each word gives its bits by one shift and one mask.
-constexpr std::uint64_t letter_bits(std::string_view iban) noexcept {
-    std::uint64_t bits = 0;
-    for (std::size_t k = 0; k < WORDS; ++k) {
-        bits |= (word_at(iban, word_start(iban.size(), k)) >> (6 - k)) & (LOW_BIT_OF_EACH_BYTE << k);
-    }
-    return bits;
-}
+// Places of an IBAN, one bit each: the registry's longest has 34 characters.
+inline constexpr std::size_t MAX_IBAN = kernels::SHORT_TEXT;
+using Places = std::uint64_t;
 
 // A country's rules for strict validation: its length, as in IBAN_LENGTHS;
-// its BBAN layout as masks over the bits of letter_bits, `fixed` marking the
-// places open to one class only and `letters` those of them that take
-// letters (the others take digits); and its national check.
+// its BBAN layout as masks over the places, `fixed` marking the places open
+// to one class only and `letters` those of them that take letters (the
+// others take digits); and its national check.
 struct StrictRules {
     std::uint8_t length = 0;
     NationalCheck check = NationalCheck::None;
-    std::uint64_t fixed = 0;
-    std::uint64_t letters = 0;
+    Places fixed = 0;
+    Places letters = 0;
 };
 
-constexpr bool layout_holds(const StrictRules& rules, std::string_view iban) noexcept {
-    return (letter_bits(iban) & rules.fixed) == rules.letters;
+// Past the international checks only digits and letters remain: the layout
+// holds when the letters stand where it wants letters and nowhere it wants
+// digits.
+constexpr bool layout_holds(const StrictRules& rules, Places letters) noexcept {
+    return (letters & rules.fixed) == rules.letters;
 }
 
 // A layout such as "4!a6!n8!n": runs of a count, "!" and a class (n digits,
@@ -112,28 +83,50 @@ consteval StrictRules rules_of(const Registered& entry) {
     }
     if (length != entry.length) registry_layout_disagrees_with_its_length();
     StrictRules rules{entry.length, entry.check, 0, 0};
-    for (std::size_t k = 0; k < WORDS; ++k) {
-        for (std::size_t i = 0; i < WORD; ++i) {
-            const char c = classes[word_start(length, k) + i];
-            const std::uint64_t bit = std::uint64_t{1} << (8 * i + k);
-            if (c != 'c') rules.fixed |= bit;
-            if (c == 'a') rules.letters |= bit;
-        }
+    for (std::size_t p = 0; p < length; ++p) {
+        if (classes[p] != 'c') rules.fixed |= Places{1} << p;
+        if (classes[p] == 'a') rules.letters |= Places{1} << p;
     }
     return rules;
 }
 
+// The letters' places in a text: the letter set's mask over it.
+inline constexpr kernels::AsciiSet SPACE{" "};
+
+constexpr Places letter_places(std::string_view text) noexcept {
+    return kernels::set_masks<kernels::ASCII_LETTERS>(text)[0];
+}
+
+// The printed form of an IBAN: groups of four separated by one space, the
+// spaces at places 4, 9, 14, ... (before the last byte) of a text of `n`
+// bytes.
+constexpr Places printed_spaces(std::size_t n) noexcept {
+    Places spaces = 0;
+    for (std::size_t p = 4; p + 1 < n; p += 5) spaces |= Places{1} << p;
+    return spaces;
+}
+
+// The places of the printed form moved to those of the normal form: every
+// fifth place, a space, dropped.
+constexpr Places without_spaces(Places printed) noexcept {
+    Places normal = 0;
+    for (std::size_t group = 0; 5 * group < kernels::SHORT_TEXT; ++group) {
+        normal |= ((printed >> (5 * group)) & 0xF) << (4 * group);
+    }
+    return normal;
+}
+
 inline constexpr Registered GB{"GB", 22, "4!a6!n8!n", NationalCheck::None};
 inline constexpr Registered BR{"BR", 29, "8!n5!n10!n1!a1!c", NationalCheck::None};
-static_assert(layout_holds(rules_of(GB), "GB82WEST12345698765432"));
-static_assert(!layout_holds(rules_of(GB), "GB82WES712345698765432"));
-static_assert(!layout_holds(rules_of(GB), "GB82WEST1234569876543Z"));
-static_assert(layout_holds(rules_of(BR), "BR1800360305000010009795493C1") &&
-              layout_holds(rules_of(BR), "BR1800360305000010009795493CZ") &&
-              !layout_holds(rules_of(BR), "BR18003603050000100097954931Z") &&
-              !layout_holds(rules_of(BR), "BR18A0360305000010009795493C1"));
-static_assert(letter_bits("12345678") == 0 && letter_bits("A000000000000000000000000000000000000000") == 1 &&
-              letter_bits("000000000000000000000000000000000000000Z") == std::uint64_t{1} << 60);
+static_assert(layout_holds(rules_of(GB), letter_places("GB82WEST12345698765432")));
+static_assert(!layout_holds(rules_of(GB), letter_places("GB82WES712345698765432")));
+static_assert(!layout_holds(rules_of(GB), letter_places("GB82WEST1234569876543Z")));
+static_assert(layout_holds(rules_of(BR), letter_places("BR1800360305000010009795493C1")) &&
+              layout_holds(rules_of(BR), letter_places("BR1800360305000010009795493CZ")) &&
+              !layout_holds(rules_of(BR), letter_places("BR18003603050000100097954931Z")) &&
+              !layout_holds(rules_of(BR), letter_places("BR18A0360305000010009795493C1")));
+static_assert(without_spaces(letter_places("GB82 WEST 1234 5698 7654 32")) == letter_places("GB82WEST12345698765432"));
+static_assert(printed_spaces(27) == kernels::set_masks<SPACE>("GB82 WEST 1234 5698 7654 32")[0]);
 
 consteval std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> strict_entries() {
     std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> entries{};
@@ -143,7 +136,7 @@ consteval std::array<data::Entry<StrictRules>, IBAN_REGISTRY.size()> strict_entr
     return entries;
 }
 
-constexpr data::StaticMap<StrictRules, IBAN_REGISTRY.size()> STRICT_RULES{strict_entries()};
+constexpr data::LetterPairMap<StrictRules, IBAN_REGISTRY.size()> STRICT_RULES{strict_entries()};
 
 // ---- the checks ----------------------------------------------------------------
 
@@ -152,68 +145,128 @@ inline constexpr std::size_t MIN_STORED = 5;
 constexpr std::size_t length_of(std::uint8_t length) noexcept { return length; }
 constexpr std::size_t length_of(const StrictRules& rules) noexcept { return rules.length; }
 
+// What the international checks need of the normal form, read from the input
+// without writing the normal form down: its first four bytes, its length,
+// its character set, and what MOD 97-10 makes of it.
+using Facts = kernels::NormalMod97;
+
+constexpr Facts facts_of(std::string_view input) noexcept {
+    return kernels::mod97_of_normal_form(input, InlineString::CAPACITY);
+}
+
+// Whether MOD 97-10 of the IBAN with its first four characters moved to the
+// end leaves 1. The IBAN as written reads H * 10^p + R, the rearranged one
+// R * 10^6 + H, where H is the first four (six places, as they are two
+// letters and two digits) and R the rest; so the rearranged one is
+// 10^6 * (written) + H * (1 - 10^(p + 6)), all mod 97.
+constexpr bool rearranged_leaves_one(const Facts& f) noexcept {
+    using kernels::MOD97;
+    using kernels::power_of_ten;
+    const std::uint32_t one_minus_power = MOD97 + 1 - power_of_ten(f.places);
+    const std::uint64_t rearranged = std::uint64_t{f.residue} * power_of_ten(HEAD_PLACES) +
+                                     std::uint64_t{head_number({f[0], f[1], f[2], f[3]})} * one_minus_power;
+    return rearranged % MOD97 == 1;
+}
+static_assert(rearranged_leaves_one(facts_of("GB82 WEST 1234 5698 7654 32")));
+static_assert(!rearranged_leaves_one(facts_of("GB82WEST12345698765433")));
+
 // The international checks in their order; the first that fails names the
 // error. `table` gives each country's entry, whose length the IBAN must
 // have; `found` receives it.
 template <const auto& table, class Value>
-constexpr std::optional<ErrorCode> international_failure(std::string_view s, const Value*& found) noexcept {
-    if (s.size() < MIN_STORED) return ErrorCode::InvalidLength;
-    if (!is_upper(s[0]) || !is_upper(s[1])) return ErrorCode::InvalidCountry;
-    if (!is_digit(s[2]) || !is_digit(s[3])) return ErrorCode::InvalidStructure;
-    found = table.find(s.substr(0, 2));
+constexpr std::optional<ErrorCode> international_failure(const Facts& f, const Value*& found) noexcept {
+    // A normal form past the capacity: the normaliser's own refusal.
+    if (f.size > InlineString::CAPACITY) return ErrorCode::InvalidCharset;
+    if (f.size < MIN_STORED) return ErrorCode::InvalidLength;
+    if (!is_upper(f[0]) || !is_upper(f[1])) return ErrorCode::InvalidCountry;
+    if (!is_digit(f[2]) || !is_digit(f[3])) return ErrorCode::InvalidStructure;
+    found = table.find(f[0], f[1]);
     if (found == nullptr) return ErrorCode::UnsupportedCountry;
-    if (s.size() != length_of(*found)) return ErrorCode::InvalidLength;
-    // The character set and the check digits in one pass, the characters
-    // judged first: the first four are already known to be letters and digits.
-    const Mod97 rearranged = mod97(s.substr(4), s.substr(0, 4));
-    if (!rearranged.all_alphanumeric) return ErrorCode::InvalidCharset;
-    if (rearranged.remainder != 1) return ErrorCode::InvalidChecksum;
+    if (f.size != length_of(*found)) return ErrorCode::InvalidLength;
+    if (!f.all_alphanumeric) return ErrorCode::InvalidCharset;
+    if (!rearranged_leaves_one(f)) return ErrorCode::InvalidChecksum;
     return std::nullopt;
 }
 
-constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
-    const std::uint8_t* length = nullptr;
-    return international_failure<IBAN_LENGTHS>(s, length);
-}
-
-// The international checks, then the BBAN's layout and its national check
-// digits. Inline, so that the fast path takes it into its body and tests
-// the outcome once, as it does first_failure.
-inline std::optional<ErrorCode> strict_failure(std::string_view s) noexcept {
-    const StrictRules* rules = nullptr;
-    if (const auto error = international_failure<STRICT_RULES>(s, rules)) return error;
-    if (!layout_holds(*rules, s)) return ErrorCode::InvalidStructure;
-    // Most countries have no national check: no call for them.
-    if (rules->check != NationalCheck::None && !national_check_holds(rules->check, s)) {
-        return ErrorCode::InvalidChecksum;
+// The letters' places in the normal form, read from the input where it is
+// written compact or in its printed form (letters of either case), from the
+// normal form otherwise.
+template <class NormalForm>
+Places letters_of_normal_form(std::string_view input, const Facts& f, NormalForm& normal_form) noexcept {
+    if (input.size() <= kernels::SHORT_TEXT) {
+        const auto [letters, spaces] = kernels::set_masks<kernels::ASCII_LETTERS, SPACE>(input);
+        if (f.size == input.size()) return letters;
+        const Places printed = printed_spaces(input.size());
+        if (spaces == printed && f.size == input.size() - static_cast<std::size_t>(std::popcount(printed))) {
+            return without_spaces(letters);
+        }
     }
-    return std::nullopt;
+    return letter_places(normal_form());
 }
 
-template <auto checks>
+// The checks of plain or strict validation in their order. Strict
+// validation adds the BBAN's layout and its national check digits, which
+// read the normal form: `normal_form()` writes it down, once the
+// international checks have passed.
+template <bool strict, class NormalForm>
+std::optional<ErrorCode> first_failure(std::string_view input, const Facts& f, NormalForm& normal_form) noexcept {
+    if constexpr (strict) {
+        const StrictRules* rules = nullptr;
+        if (const auto error = international_failure<STRICT_RULES>(f, rules)) return error;
+        if (!layout_holds(*rules, letters_of_normal_form(input, f, normal_form))) {
+            return ErrorCode::InvalidStructure;
+        }
+        // Most countries have no national check: no call for them.
+        if (rules->check != NationalCheck::None && !national_check_holds(rules->check, normal_form())) {
+            return ErrorCode::InvalidChecksum;
+        }
+        return std::nullopt;
+    } else {
+        const std::uint8_t* length = nullptr;
+        return international_failure<IBAN_LENGTHS>(f, length);
+    }
+}
+
+// Writes the normal form into `s` once, when first asked for it; its bytes
+// were counted by the checks, so it fits.
+struct NormalForm {
+    std::string_view input;
+    InlineString& s;
+    bool written = false;
+
+    std::string_view operator()() noexcept {
+        if (!written) written = normalise<Fold::Upper>(input, s);
+        return s.view();
+    }
+};
+
+template <bool strict>
 ValidationResult validate_with(std::string_view input) noexcept {
-    InlineString s;
-    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks)) {
-        return ValidationResult::invalid(*error);
-    }
-    const std::string_view text = s.view();
-    const IbanDetails details{FixedCode<2>::from(text.substr(0, 2)), FixedCode<2>::from(text.substr(2, 2)),
-                              static_cast<std::uint8_t>(text.size() - 4)};
-    return ValidationResult::valid(s, group_by_four(text), details);
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        NormalForm normal_form{input, r.compact};
+        if (auto error = first_failure<strict>(input, facts_of(input), normal_form)) return error;
+        const std::string_view text = normal_form();
+        r.details.emplace<IbanDetails>(IbanDetails{FixedCode<2>::from(text.substr(0, 2)),
+                                                   FixedCode<2>::from(text.substr(2, 2)),
+                                                   static_cast<std::uint8_t>(text.size() - 4)});
+        group_by_four_into(text, r.formatted);
+        return std::nullopt;
+    });
 }
 
-template <auto checks>
+template <bool strict>
 bool is_valid_with(std::string_view input) noexcept {
     InlineString s;
-    return !first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, checks);
+    NormalForm normal_form{input, s};
+    return !first_failure<strict>(input, facts_of(input), normal_form);
 }
 
 }  // namespace
 
-ValidationResult validate(std::string_view input) noexcept { return validate_with<first_failure>(input); }
-bool is_valid(std::string_view input) noexcept { return is_valid_with<first_failure>(input); }
+ValidationResult validate(std::string_view input) noexcept { return validate_with<false>(input); }
+bool is_valid(std::string_view input) noexcept { return is_valid_with<false>(input); }
 
-ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<strict_failure>(input); }
-bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<strict_failure>(input); }
+ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<true>(input); }
+bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<true>(input); }
 
 }  // namespace cobalis::validators::iban

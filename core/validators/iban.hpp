@@ -8,7 +8,6 @@
 #include <string_view>
 #include <type_traits>
 
-#include "core/kernels/mod97.hpp"
 #include "core/types.hpp"
 
 namespace cobalis::validators::iban {
@@ -70,12 +69,6 @@ struct Mod97 {
 // are independent of each other instead of one long chain of
 // multiply-and-reduce; no length can overflow the sum.
 constexpr Mod97 mod97(std::string_view head, std::string_view tail = {}) noexcept {
-    if (!std::is_constant_evaluated()) {
-        // A block at a time; a text holding other bytes (never valid) is
-        // read again below, where they are skipped.
-        const kernels::Mod97Text both = kernels::sum_mod97(head, tail);
-        if (both.all_alphanumeric) return {both.remainder, true};
-    }
     std::uint64_t sum = 0;
     std::size_t place = 0;  // digits to the right, mod 96 between chunks
     bool skipped = false;
@@ -117,6 +110,17 @@ static_assert(mod97_remainder(std::string_view(
 constexpr bool iban_mod97_check(std::string_view iban) noexcept {
     return mod97_remainder(iban.substr(4), iban.substr(0, 4)) == 1;
 }
+
+// The first four characters of an IBAN (two letters, two digits) as the
+// number MOD 97-10 reads them: six decimal digits.
+inline constexpr std::size_t HEAD_LENGTH = 4;
+inline constexpr std::size_t HEAD_PLACES = 6;
+constexpr unsigned head_number(std::array<char, HEAD_LENGTH> head) noexcept {
+    const auto letter = [](char c) { return static_cast<unsigned>(c - 'A') + 10; };
+    const auto digit = [](char c) { return static_cast<unsigned>(c - '0'); };
+    return ((letter(head[0]) * 100 + letter(head[1])) * 10 + digit(head[2])) * 10 + digit(head[3]);
+}
+static_assert(head_number({'G', 'B', '8', '2'}) == 161182);
 
 ValidationResult validate(std::string_view input) noexcept;
 bool is_valid(std::string_view input) noexcept;

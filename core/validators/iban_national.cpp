@@ -38,14 +38,12 @@ inline constexpr unsigned TEN_TO_THE_SIX = 1'000'000 % 97;
 inline constexpr unsigned INVERSE_OF_TEN_TO_THE_SIX = 18;
 static_assert(TEN_TO_THE_SIX * INVERSE_OF_TEN_TO_THE_SIX % 97 == 1);
 
-constexpr unsigned letter_number(char c) noexcept { return static_cast<unsigned>(c - 'A') + 10; }
-
 // The BBAN's own MOD 97-10 remainder, read from the IBAN's first four
 // characters instead of a second pass over the account number: the IBAN
 // check made BBAN * 10^6 + CCkk = 1 (mod 97), the country letters counting
 // as two digits each, so the BBAN leaves (1 - CCkk) / 10^6.
 constexpr unsigned bban_remainder(std::string_view iban) noexcept {
-    const unsigned head = (letter_number(iban[0]) * 100 + letter_number(iban[1])) * 100 + two_digits(iban.substr(2));
+    const unsigned head = head_number({iban[0], iban[1], iban[2], iban[3]});
     return (1 + 97 - head % 97) * INVERSE_OF_TEN_TO_THE_SIX % 97;
 }
 

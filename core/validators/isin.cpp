@@ -61,11 +61,14 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
 
 template <Rules rules>
 ValidationResult validate_with(std::string_view input) noexcept {
-    InlineString s;
-    if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, s, first_failure<rules>)) {
-        return ValidationResult::invalid(*error);
-    }
-    return ValidationResult::valid(s, s, IsinDetails{FixedCode<2>::from(s.view())});
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (auto error = first_failure_of<Fold::Upper, ErrorCode::InvalidCharset>(input, r.compact, first_failure<rules>)) {
+            return error;
+        }
+        r.formatted = r.compact;
+        r.details.emplace<IsinDetails>(IsinDetails{FixedCode<2>::from(r.compact.view())});
+        return std::nullopt;
+    });
 }
 
 template <Rules rules>

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <type_traits>
@@ -58,25 +59,78 @@ constexpr std::optional<ErrorCode> first_failure_of(std::string_view input, Inli
     return first_failure(s.view());
 }
 
-// Copies `text` into a display form, writing `sep` before every character
-// whose position `starts_group` marks. Characters past the capacity are
-// dropped, which no identifier of ours comes near.
-template <class StartsGroup>
-constexpr InlineString layout(std::string_view text, char sep, StartsGroup starts_group) noexcept {
-    InlineString out;
+// Copies `text`, exactly as long as the groups together, into a display form
+// with `sep` between groups of the given sizes; each group is one move of a
+// size known when compiling. grouped_into writes the form where it is to
+// stay (a result's own buffer), with no copy after.
+template <std::size_t... sizes>
+constexpr void grouped_into(std::string_view text, char sep, InlineString& out) noexcept {
+    static_assert(sizeof...(sizes) > 0 && (sizes + ...) + sizeof...(sizes) - 1 <= InlineString::CAPACITY);
     char* const buffer = out.raw();
+    std::size_t from = 0;
     std::size_t n = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (i != 0 && starts_group(i) && n < InlineString::CAPACITY) buffer[n++] = sep;
-        if (n < InlineString::CAPACITY) buffer[n++] = text[i];
-    }
+    const auto group = [&](std::size_t size) {
+        if (n != 0) buffer[n++] = sep;
+        if (std::is_constant_evaluated()) {
+            for (std::size_t j = 0; j < size; ++j) buffer[n + j] = text[from + j];
+        } else {
+            std::memcpy(buffer + n, text.data() + from, size);
+        }
+        n += size;
+        from += size;
+    };
+    (group(sizes), ...);
     out.commit(n);
+}
+
+template <std::size_t... sizes>
+constexpr InlineString grouped(std::string_view text, char sep) noexcept {
+    InlineString out;
+    grouped_into<sizes...>(text, sep, out);
     return out;
 }
 
-// Groups of four from the left, the last group holding what remains.
-constexpr InlineString group_by_four(std::string_view text) noexcept {
-    return layout(text, ' ', [](std::size_t i) { return i % 4 == 0; });
+static_assert(grouped<1, 3, 5, 1>("0306406152", '-') == InlineString("0-306-40615-2"));
+
+// Groups of four from the left, separated by spaces, the last group holding
+// what remains, written into `out`; the groups copied four bytes at a time.
+// Characters past the capacity are dropped, which no identifier of ours comes
+// near.
+constexpr void group_by_four_into(std::string_view text, InlineString& out) noexcept {
+    constexpr std::size_t GROUP = 4;
+    char* const buffer = out.raw();
+    std::size_t n = 0;
+    std::size_t i = 0;
+    // Every group but the last, each followed by a space.
+    for (; i + GROUP < text.size() && n + GROUP + 1 <= InlineString::CAPACITY; i += GROUP) {
+        if (std::is_constant_evaluated()) {
+            for (std::size_t j = 0; j < GROUP; ++j) buffer[n + j] = text[i + j];
+        } else {
+            std::memcpy(buffer + n, text.data() + i, GROUP);
+        }
+        buffer[n + GROUP] = ' ';
+        n += GROUP + 1;
+    }
+    // The last group, which needs no space after it; near the capacity, the
+    // rest byte by byte (the group before has its space already).
+    for (const std::size_t tail = i; i < text.size() && n < InlineString::CAPACITY; ++i) {
+        if (i % GROUP == 0 && i != tail) {
+            buffer[n++] = ' ';
+            if (n == InlineString::CAPACITY) break;
+        }
+        buffer[n++] = text[i];
+    }
+    out.commit(n);
 }
+
+constexpr InlineString group_by_four(std::string_view text) noexcept {
+    InlineString out;
+    group_by_four_into(text, out);
+    return out;
+}
+
+static_assert(group_by_four("GB82WEST12345698765432") == InlineString("GB82 WEST 1234 5698 7654 32"));
+static_assert(group_by_four("NO9386011117947") == InlineString("NO93 8601 1117 947"));
+static_assert(group_by_four("") == InlineString("") && group_by_four("ABCD") == InlineString("ABCD"));
 
 }  // namespace cobalis::validators

@@ -208,9 +208,11 @@ void ResultColumnsBuilder::reserve(std::int64_t more_rows, std::int64_t input_by
     validity_.grow_to(rows);
     is_valid_.grow_to(rows);
     error_validity_.grow_to(rows);
+    // (And a chunk more, which whole-chunk copies write past the last text.)
+    constexpr std::int64_t CHUNK = 16;
     error_.reserve(more_rows);
-    compact_.reserve(more_rows, input_bytes);
-    if (!formatted_is_compact_) formatted_.reserve(more_rows, input_bytes + input_bytes / 2);
+    compact_.reserve(more_rows, input_bytes + CHUNK);
+    if (!formatted_is_compact_) formatted_.reserve(more_rows, input_bytes + input_bytes / 2 + CHUNK);
 }
 
 void ResultColumnsBuilder::append(const ValidationResult& result) {
@@ -227,8 +229,8 @@ void ResultColumnsBuilder::append(const ValidationResult& result) {
         formatted_.copy_rows_of(compact_);  // every row so far was displayed as its compact form
         formatted_is_compact_ = false;
     }
-    compact_.append(result.compact.view());
-    if (!formatted_is_compact_) formatted_.append(result.formatted.view());
+    compact_.append(result.compact);
+    if (!formatted_is_compact_) formatted_.append(result.formatted);
     ++rows_;
 }
 

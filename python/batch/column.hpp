@@ -72,6 +72,21 @@ public:
         if (n != 0) std::memcpy(data_ + size_, values, n * sizeof(T));
         size_ += n;
     }
+    // Appends the `n` values at `values`, which may be read past them up to
+    // `readable` values: while there is room, they go in whole 16-byte
+    // chunks rather than through a call to memcpy. Whatever a chunk carries
+    // past the n values lies past the buffer's size, where the next append
+    // writes, or past the last row.
+    void append_chunks(const T* values, std::size_t n, std::size_t readable) {
+        constexpr std::size_t CHUNK = 16 / sizeof(T);
+        const std::size_t chunks = (n + CHUNK - 1) / CHUNK;
+        if (chunks * CHUNK <= readable && size_ + chunks * CHUNK <= capacity_) [[likely]] {
+            for (std::size_t k = 0; k < chunks; ++k) std::memcpy(data_ + size_ + k * CHUNK, values + k * CHUNK, 16);
+            size_ += n;
+            return;
+        }
+        append(values, n);
+    }
     void clear() noexcept { size_ = 0; }
     // Grows to `n` values whose contents are left to the caller to write. The
     // memory is not touched here, so that the threads filling it in take
@@ -150,6 +165,11 @@ public:
     void reserve(std::int64_t more_rows, std::int64_t more_bytes = 0);
     void append(std::string_view text) {
         data_.append(text.data(), text.size());
+        end_row();
+    }
+    // A result's text, whose whole buffer may be read.
+    void append(const InlineString& text) {
+        data_.append_chunks(text.data(), text.size(), InlineString::CAPACITY);
         end_row();
     }
     void append_empty() { end_row(); }

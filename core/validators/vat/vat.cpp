@@ -1,10 +1,10 @@
 #include "core/validators/vat/vat.hpp"
 
 #include <cstddef>
-#include <initializer_list>
 #include <optional>
-#include <utility>
+#include <array>
 
+#include "core/data/letter_pair_map.hpp"
 #include "core/validators/text.hpp"
 #include "core/validators/vat/rules.hpp"
 
@@ -54,33 +54,20 @@ constexpr Rules SE{se::is_valid, se::has_valid_check};
 constexpr Rules SI{si::is_valid, si::has_valid_check};
 constexpr Rules SK{sk::is_valid, sk::has_valid_check};
 
-// The rules for a prefix, or none (both null): a switch on the first letter,
-// then on the second.
+// The rules of each prefix, found by its two letters with one load: a chain
+// of comparisons or a jump table would be one more branch whose way depends
+// on the input's country.
+constexpr data::LetterPairMap<Rules, 29> RULES{std::array<data::Entry<Rules>, 29>{{
+    {"AT", AT}, {"BE", BE}, {"BG", BG}, {"CY", CY}, {"CZ", CZ}, {"DE", DE}, {"DK", DK}, {"EE", EE},
+    {"EL", GR}, {"ES", ES}, {"FI", FI}, {"FR", FR}, {"GB", GB}, {"GR", GR}, {"HR", HR}, {"HU", HU},
+    {"IE", IE}, {"IT", IT}, {"LT", LT}, {"LU", LU}, {"LV", LV}, {"MT", MT}, {"NL", NL}, {"PL", PL},
+    {"PT", PT}, {"RO", RO}, {"SE", SE}, {"SI", SI}, {"SK", SK},
+}}};
+
+// The rules for a prefix, or none (both null).
 constexpr Rules rules_for(char first, char second) noexcept {
-    const auto pick = [second](std::initializer_list<std::pair<char, Rules>> rules) -> Rules {
-        for (const auto& [letter, country] : rules) {
-            if (letter == second) return country;
-        }
-        return {};
-    };
-    switch (first) {
-        case 'A': return pick({{'T', AT}});
-        case 'B': return pick({{'E', BE}, {'G', BG}});
-        case 'C': return pick({{'Y', CY}, {'Z', CZ}});
-        case 'D': return pick({{'E', DE}, {'K', DK}});
-        case 'E': return pick({{'E', EE}, {'L', GR}, {'S', ES}});
-        case 'F': return pick({{'I', FI}, {'R', FR}});
-        case 'G': return pick({{'B', GB}, {'R', GR}});
-        case 'H': return pick({{'R', HR}, {'U', HU}});
-        case 'I': return pick({{'E', IE}, {'T', IT}});
-        case 'L': return pick({{'T', LT}, {'U', LU}, {'V', LV}});
-        case 'M': return pick({{'T', MT}});
-        case 'N': return pick({{'L', NL}});
-        case 'P': return pick({{'L', PL}, {'T', PT}});
-        case 'R': return pick({{'O', RO}});
-        case 'S': return pick({{'E', SE}, {'I', SI}, {'K', SK}});
-        default: return {};
-    }
+    const Rules* rules = RULES.find(first, second);
+    return rules != nullptr ? *rules : Rules{};
 }
 
 constexpr bool is_greek_alias(char first, char second) noexcept { return first == 'E' && second == 'L'; }
@@ -123,20 +110,22 @@ Verdict country_verdict(std::string_view s) noexcept {
 
 template <bool strict>
 ValidationResult validate_with(std::string_view input) noexcept {
-    InlineString s;
-    if (!normalise<Fold::Upper>(input, s)) return ValidationResult::invalid(ErrorCode::InvalidCharset);
-    const std::string_view text = s.view();
-    if (auto error = prefix_failure(text)) return ValidationResult::invalid(*error);
-    const auto country = is_greek_alias(text[0], text[1]) ? FixedCode<2>::from("GR") : FixedCode<2>::from(text);
-    switch (country_verdict<strict>(text)) {
-        case Verdict::BadShape:
-            return ValidationResult::invalid(is_known_country(country.bytes[0], country.bytes[1])
-                                                 ? ErrorCode::InvalidStructure
-                                                 : ErrorCode::UnsupportedCountry);
-        case Verdict::BadCheck: return ValidationResult::invalid(ErrorCode::InvalidChecksum);
-        case Verdict::Passed: break;
-    }
-    return ValidationResult::valid(s, s, VatDetails{country});
+    return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
+        if (!normalise<Fold::Upper>(input, r.compact)) return ErrorCode::InvalidCharset;
+        const std::string_view text = r.compact.view();
+        if (auto error = prefix_failure(text)) return error;
+        const auto country = is_greek_alias(text[0], text[1]) ? FixedCode<2>::from("GR") : FixedCode<2>::from(text);
+        switch (country_verdict<strict>(text)) {
+            case Verdict::BadShape:
+                return is_known_country(country.bytes[0], country.bytes[1]) ? ErrorCode::InvalidStructure
+                                                                              : ErrorCode::UnsupportedCountry;
+            case Verdict::BadCheck: return ErrorCode::InvalidChecksum;
+            case Verdict::Passed: break;
+        }
+        r.formatted = r.compact;
+        r.details.emplace<VatDetails>(VatDetails{country});
+        return std::nullopt;
+    });
 }
 
 template <bool strict>
