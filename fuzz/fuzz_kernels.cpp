@@ -144,7 +144,8 @@ void same_set_masks(std::string_view input) {
 #ifdef COBALIS_KERNELS_SSE2
 // The one-window body is built into its callers; callers ask first.
 [[gnu::target("avx2,popcnt")]] RearrangedMod97 mod97_rearranged_avx2(std::string_view text) {
-    return avx2::mod97_rearranged_short(text.data(), text.size());
+    return fits_short_window(text.size()) ? avx2::mod97_rearranged_short(text.data(), text.size())
+                                          : avx2::mod97_rearranged_two_windows(text.data(), text.size());
 }
 #endif
 
@@ -174,7 +175,7 @@ void same_mod97_rearranged(std::string_view input) {
         broken("mod97_rearranged", "MOD 97-10 of the rearranged normal form follows its rule", input);
     }
 #ifdef COBALIS_KERNELS_SSE2
-    if (runs(Level::Avx2) && fits_short_window(input.size())) {
+    if (runs(Level::Avx2) && (fits_short_window(input.size()) || avx2::fits_two_windows(input.size()))) {
         const RearrangedMod97 got = mod97_rearranged_avx2(input);
         if (got.head_in_place != twin.head_in_place || got.remainder() != twin.remainder() || got.size != twin.size ||
             got.all_alphanumeric != twin.all_alphanumeric || got.head_letters != twin.head_letters ||
@@ -307,8 +308,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     same_set_masks(input);
 #endif
-    // Every length the one-window body takes, from the input's prefixes.
-    for (std::size_t n = 0; n <= input.size() && n <= LONGEST_WINDOW; ++n) same_mod97_rearranged(input.substr(0, n));
+    // Every length the window bodies take, from the input's prefixes.
+    for (std::size_t n = 0; n <= input.size() && n <= 4 * BLOCK; ++n) same_mod97_rearranged(input.substr(0, n));
     same_mod97_rearranged(input);
     check_texts(input);
     return 0;
