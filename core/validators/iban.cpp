@@ -193,16 +193,31 @@ constexpr std::optional<ErrorCode> international_failure(const Facts& f, const V
 // written compact or in its printed form (letters of either case), from the
 // normal form otherwise.
 template <class NormalForm>
-Places letters_of_normal_form(std::string_view input, const Facts& f, NormalForm& normal_form) noexcept {
+Places letters_of_normal_form(std::string_view input, std::size_t normal_size, NormalForm& normal_form) noexcept {
     if (input.size() <= kernels::SHORT_TEXT) {
         const auto [letters, spaces] = kernels::set_masks<kernels::ASCII_LETTERS, SPACE>(input);
-        if (f.size == input.size()) return letters;
+        if (normal_size == input.size()) return letters;
         const Places printed = printed_spaces(input.size());
-        if (spaces == printed && f.size == input.size() - static_cast<std::size_t>(std::popcount(printed))) {
+        if (spaces == printed && normal_size == input.size() - static_cast<std::size_t>(std::popcount(printed))) {
             return without_spaces(letters);
         }
     }
     return letter_places(normal_form());
+}
+
+// The checks strict validation adds, in their order, for an IBAN that has
+// passed the international ones: its normal form has the country's length.
+template <class NormalForm>
+std::optional<ErrorCode> national_failure(std::string_view input, const StrictRules& rules,
+                                          NormalForm& normal_form) noexcept {
+    if (!layout_holds(rules, letters_of_normal_form(input, rules.length, normal_form))) {
+        return ErrorCode::InvalidStructure;
+    }
+    // Most countries have no national check: no call for them.
+    if (rules.check != NationalCheck::None && !national_check_holds(rules.check, normal_form())) {
+        return ErrorCode::InvalidChecksum;
+    }
+    return std::nullopt;
 }
 
 // The checks of plain or strict validation in their order. Strict
@@ -214,14 +229,7 @@ std::optional<ErrorCode> first_failure(std::string_view input, const Facts& f, N
     if constexpr (strict) {
         const StrictRules* rules = nullptr;
         if (const auto error = international_failure<STRICT_RULES>(f, rules)) return error;
-        if (!layout_holds(*rules, letters_of_normal_form(input, f, normal_form))) {
-            return ErrorCode::InvalidStructure;
-        }
-        // Most countries have no national check: no call for them.
-        if (rules->check != NationalCheck::None && !national_check_holds(rules->check, normal_form())) {
-            return ErrorCode::InvalidChecksum;
-        }
-        return std::nullopt;
+        return national_failure(input, *rules, normal_form);
     } else {
         const std::uint8_t* length = nullptr;
         return international_failure<IBAN_LENGTHS>(f, length);
@@ -316,13 +324,6 @@ ValidationResult validate_with(std::string_view input) noexcept {
     });
 }
 
-template <bool strict>
-bool is_valid_with(std::string_view input) noexcept {
-    InlineString s;
-    NormalForm normal_form{input, s};
-    return !first_failure<strict>(input, facts_of(input), normal_form);
-}
-
 // Plain is_valid, one body per processor, chosen once: the MOD 97-10 kernel
 // is built into each, so that its answer never leaves the registers and the
 // checks above run on it where it is made.
@@ -374,6 +375,17 @@ ValidationResult validate(std::string_view input) noexcept { return validate_wit
 bool is_valid(std::string_view input) noexcept { return is_valid_plain(input); }
 
 ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<true>(input); }
-bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<true>(input); }
+// Strict is_valid: the plain answer first, as most invalid inputs fail
+// there; an IBAN that passes it has a registered country and its length,
+// and the country's layout and national check follow.
+bool is_valid_strict(std::string_view input) noexcept {
+    if (!is_valid_plain(input)) return false;
+    const std::uint32_t head = kernels::scalar::head_of_normal_form(input);
+    const StrictRules* rules =
+        STRICT_RULES.find(static_cast<char>(head_byte(head, 0)), static_cast<char>(head_byte(head, 1)));
+    InlineString s;
+    NormalForm normal_form{input, s};
+    return !national_failure(input, *rules, normal_form);
+}
 
 }  // namespace cobalis::validators::iban
