@@ -162,7 +162,9 @@ void same_mod97_rearranged(std::string_view input) {
         letters |= std::uint32_t{(byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z')} << i;
         digits |= std::uint32_t{byte >= '0' && byte <= '9'} << i;
     }
-    if (twin.head_in_place != in_place) broken("mod97_rearranged", "the head is in place when no separator is in it", input);
+    if (twin.head_in_place != in_place) {
+        broken("mod97_rearranged", "the head is in place when no separator is in it", input);
+    }
     if (!in_place) return;
     std::string normal;
     for (char c : input) {

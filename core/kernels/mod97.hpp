@@ -218,7 +218,8 @@ struct Weighed {
                                                                                     __m128i width) noexcept {
     const Mod97Tables& t = tables();
     const __m128i letters = _mm_cmpgt_epi8(width, row16(t.ones));
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_andnot_si128(_mm_and_si128(letters, row16(t.case_bit)), x)));
+    const __m128i case_bits = _mm_and_si128(letters, row16(t.case_bit));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_andnot_si128(case_bits, x)));
 }
 
 // The head of the normal form from the first block: its first four bytes
@@ -422,7 +423,8 @@ using ssse3::tables;
                  _mm_blendv_epi8(ssse3::row16(t.spaces), last_block, new_bytes));
 }
 
-
+// mod97_of_normal_form for 16 <= size <= 32 (fits_short_window): one window
+// weighed, no loop.
 [[gnu::target("avx2,popcnt"), gnu::always_inline]] inline NormalMod97 mod97_of_short_text(
     const char* p, std::size_t size, std::size_t capacity) noexcept {
     const ssse3::Weighed w = weigh(short_window(p, size));

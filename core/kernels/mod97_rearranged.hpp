@@ -2,10 +2,11 @@
 // to the end. For texts whose first four bytes are kept (no separator among
 // them), as almost every IBAN is written, compact or printed in groups.
 //
-// The AVX2 body takes texts of 16 to 32 bytes as one window and moves the
-// head to the end with one permutation of 4-byte words, so that the weighed
-// sum is already the rearranged number's: no head to take apart, no
-// correction by powers of ten afterwards.
+// The AVX2 bodies take texts of 16 to 32 bytes as one window of 32 bytes,
+// texts of 33 to 64 as two, and move the head to the end with permutations
+// of 4-byte words, so that the weighed sum is already the rearranged
+// number's: no head to take apart, no correction by powers of ten
+// afterwards. Other texts go to the general kernel (mod97.hpp).
 #pragma once
 
 #include <algorithm>
@@ -97,7 +98,9 @@ alignas(2 * BLOCK) inline constexpr Row PLACE_IN_BLOCK = ssse3::twice([](std::si
 });
 alignas(2 * BLOCK) inline constexpr Row LAST_PLACES = [] {
     Row last{};
-    for (std::size_t j = 0; j < last.size(); ++j) last[j] = static_cast<std::uint8_t>(j < BLOCK ? 3 * BLOCK - 1 : 4 * BLOCK - 1);
+    for (std::size_t j = 0; j < last.size(); ++j) {
+        last[j] = static_cast<std::uint8_t>(j < BLOCK ? 3 * BLOCK - 1 : 4 * BLOCK - 1);
+    }
     return last;
 }();
 
@@ -115,7 +118,8 @@ alignas(2 * BLOCK) inline constexpr Row LAST_PLACES = [] {
 [[gnu::target("avx2,popcnt"), gnu::always_inline]] inline RearrangedMod97 mod97_rearranged_two_windows(
     const char* p, std::size_t size) noexcept {
     const __m256i head_to_end = row_of(HEAD_TO_END);
-    const __m256i one = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), head_to_end);
+    const __m256i first_window = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i one = _mm256_permutevar8x32_epi32(first_window, head_to_end);
     const __m256i two = _mm256_permutevar8x32_epi32(second_window(p, size), head_to_end);
     // Each window's first word, moved to its end, is swapped for the other's.
     constexpr int LAST_WORD = 0x80;
