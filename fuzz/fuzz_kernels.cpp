@@ -16,6 +16,7 @@
 #include "core/kernels/digit_strings.hpp"
 #include "core/kernels/digit_sums.hpp"
 #include "core/kernels/mod97.hpp"
+#include "core/kernels/mod97_rearranged.hpp"
 #include "core/kernels/separators.hpp"
 #include "core/kernels/dispatch.hpp"
 #include "core/validators/iban.hpp"
@@ -140,6 +141,53 @@ void same_set_masks(std::string_view input) {
 
 #endif
 
+#ifdef COBALIS_KERNELS_SSE2
+// The one-window body is built into its callers; callers ask first.
+[[gnu::target("avx2,popcnt")]] RearrangedMod97 mod97_rearranged_avx2(std::string_view text) {
+    return fits_short_window(text.size()) ? avx2::mod97_rearranged_short(text.data(), text.size())
+                                          : avx2::mod97_rearranged_two_windows(text.data(), text.size());
+}
+#endif
+
+// MOD 97-10 with the head moved to the end: the twin against its rule (the
+// normal form rearranged, then read by the twin above), and the AVX2 body
+// against the twin on the texts it takes.
+void same_mod97_rearranged(std::string_view input) {
+    const RearrangedMod97 twin = scalar::mod97_rearranged(input);
+    bool in_place = input.size() >= HEAD;
+    std::uint32_t letters = 0, digits = 0;
+    for (std::size_t i = 0; i < HEAD && i < input.size(); ++i) {
+        const auto byte = static_cast<std::uint8_t>(input[i]);
+        in_place = in_place && !Separators::is(byte);
+        letters |= std::uint32_t{(byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z')} << i;
+        digits |= std::uint32_t{byte >= '0' && byte <= '9'} << i;
+    }
+    if (twin.head_in_place != in_place) {
+        broken("mod97_rearranged", "the head is in place when no separator is in it", input);
+    }
+    if (!in_place) return;
+    std::string normal;
+    for (char c : input) {
+        if (!Separators::is(static_cast<std::uint8_t>(c))) normal.push_back(c);
+    }
+    const std::string rearranged = normal.substr(HEAD) + normal.substr(0, HEAD);
+    const NormalMod97 rule = scalar::mod97_of_normal_form(rearranged, rearranged.size());
+    if (twin.remainder() != rule.remainder() || twin.size != normal.size() ||
+        twin.all_alphanumeric != rule.all_alphanumeric || twin.head_letters != letters || twin.head_digits != digits) {
+        broken("mod97_rearranged", "MOD 97-10 of the rearranged normal form follows its rule", input);
+    }
+#ifdef COBALIS_KERNELS_SSE2
+    if (runs(Level::Avx2) && (fits_short_window(input.size()) || avx2::fits_two_windows(input.size()))) {
+        const RearrangedMod97 got = mod97_rearranged_avx2(input);
+        if (got.head_in_place != twin.head_in_place || got.remainder() != twin.remainder() || got.size != twin.size ||
+            got.all_alphanumeric != twin.all_alphanumeric || got.head_letters != twin.head_letters ||
+            got.head_digits != twin.head_digits) {
+            broken("mod97_rearranged", "the AVX2 body agrees with its twin", input);
+        }
+    }
+#endif
+}
+
 // The whole-text functions against a plain reading of their rules.
 void check_texts(std::string_view input) {
     const std::size_t cut = input.empty() ? 0 : static_cast<std::uint8_t>(input[0]) % (input.size() + 1);
@@ -262,6 +310,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     same_set_masks(input);
 #endif
+    // Every length the window bodies take, from the input's prefixes.
+    for (std::size_t n = 0; n <= input.size() && n <= 4 * BLOCK; ++n) same_mod97_rearranged(input.substr(0, n));
+    same_mod97_rearranged(input);
     check_texts(input);
     return 0;
 }

@@ -62,6 +62,12 @@ struct NormalMod97 {
     friend constexpr bool operator==(const NormalMod97&, const NormalMod97&) noexcept = default;
 };
 
+// The texts the AVX2 body reads as one window of 32 bytes, without a branch.
+inline constexpr std::size_t SHORTEST_WINDOW = BLOCK, LONGEST_WINDOW = 2 * BLOCK;
+constexpr bool fits_short_window(std::size_t size) noexcept {
+    return size - SHORTEST_WINDOW <= LONGEST_WINDOW - SHORTEST_WINDOW;
+}
+
 // The capacities the kernel takes: its counts fit their types.
 inline constexpr std::size_t MAX_CAPACITY = 4096;
 
@@ -165,6 +171,9 @@ struct alignas(2 * BLOCK) Mod97Tables {
     Row places_from_16 = twice([](std::size_t) -> std::uint8_t { return 0x70; });
     Row sixteen = twice([](std::size_t) -> std::uint8_t { return BLOCK; });
     Row spaces = twice([](std::size_t) -> std::uint8_t { return ' '; });
+    Row ones = twice([](std::size_t) -> std::uint8_t { return 1; });
+    Row case_bit = twice([](std::size_t) -> std::uint8_t { return 0x20; });
+    Row word_ones = twice([](std::size_t i) -> std::uint8_t { return i % 2 == 0 ? 1 : 0; });
     // 0x00 in the first 16 bytes, 0xFF in the next 16: the row from ENDS + k
     // marks the last k bytes of a block, the row from ENDS + 16 - k the
     // bytes from k on.
@@ -175,6 +184,15 @@ struct alignas(2 * BLOCK) Mod97Tables {
     }();
 };
 inline constexpr Mod97Tables TABLES{};
+
+// The tables as memory whose contents the compiler does not know: their rows
+// are then read by the instructions that use them, where a known row would
+// be rebuilt from an immediate, two or three instructions each time.
+[[gnu::always_inline]] inline const Mod97Tables& tables() noexcept {
+    const Mod97Tables* t = &TABLES;
+    asm("" : "+r"(t));
+    return *t;
+}
 
 [[gnu::always_inline]] inline __m128i row16(const Row& row) noexcept {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(row.data()));
@@ -192,13 +210,16 @@ struct Weighed {
     Mask keep;
     Mask alphanumeric;
     std::uint32_t first_word;  // the first four bytes, letters in upper case
+    Mask letters = 0;          // made by the AVX2 body alone
 };
 
 // Letters differ from their upper case in bit 5 alone.
 [[gnu::target("ssse3"), gnu::always_inline]] inline std::uint32_t first_word_folded(__m128i x,
                                                                                     __m128i width) noexcept {
-    const __m128i letters = _mm_cmpgt_epi8(width, _mm_set1_epi8(1));
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_andnot_si128(_mm_and_si128(letters, _mm_set1_epi8(0x20)), x)));
+    const Mod97Tables& t = tables();
+    const __m128i letters = _mm_cmpgt_epi8(width, row16(t.ones));
+    const __m128i case_bits = _mm_and_si128(letters, row16(t.case_bit));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_andnot_si128(case_bits, x)));
 }
 
 // The head of the normal form from the first block: its first four bytes
@@ -211,7 +232,7 @@ inline std::uint32_t head_from(const Weighed& block, const char* p, std::size_t 
 // and the terms value x 10^place in 16-bit lanes, at most 2 * 35 * 96 each.
 [[gnu::target("ssse3"), gnu::always_inline]] inline __m128i weigh_terms(__m128i x, __m128i& cls, __m128i& width,
                                                                           __m128i& places) noexcept {
-    const Mod97Tables& t = TABLES;
+    const Mod97Tables& t = tables();
     const __m128i low = _mm_and_si128(x, row16(t.low_nibble));
     const __m128i high = _mm_and_si128(_mm_srli_epi16(x, 4), row16(t.low_nibble));
     cls = _mm_and_si128(_mm_shuffle_epi8(row16(t.class_by_high_nibble), high),
@@ -250,7 +271,7 @@ inline std::uint32_t head_from(const Weighed& block, const char* p, std::size_t 
 [[gnu::target("ssse3"), gnu::always_inline]] inline Weighed weigh(__m128i x) noexcept {
     __m128i cls, width, places;
     const __m128i terms = weigh_terms(x, cls, width, places);
-    return {add_lanes(_mm_madd_epi16(terms, _mm_set1_epi16(1))),
+    return {add_lanes(_mm_madd_epi16(terms, row16(tables().word_ones))),
             static_cast<std::uint32_t>(_mm_cvtsi128_si32(places) & 0xFF), kept_of(cls), alphanumeric_of(width),
             first_word_folded(x, width)};
 }
@@ -323,6 +344,7 @@ namespace avx2 {
 using ssse3::Mod97Tables;
 using ssse3::Row;
 using ssse3::TABLES;
+using ssse3::tables;
 
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i row32(const Row& row) noexcept {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(row.data()));
@@ -331,7 +353,7 @@ using ssse3::TABLES;
 // ssse3::weigh on two blocks, one in each lane: the second block's places
 // follow the first's.
 [[gnu::target("avx2"), gnu::always_inline]] inline ssse3::Weighed weigh(__m256i x) noexcept {
-    const Mod97Tables& t = TABLES;
+    const Mod97Tables& t = tables();
     const __m256i low = _mm256_and_si256(x, row32(t.low_nibble));
     const __m256i high = _mm256_and_si256(_mm256_srli_epi16(x, 4), row32(t.low_nibble));
     const __m256i cls = _mm256_and_si256(_mm256_shuffle_epi8(row32(t.class_by_high_nibble), high),
@@ -348,7 +370,7 @@ using ssse3::TABLES;
     const __m256i alnum = _mm256_cmpgt_epi8(width, _mm256_setzero_si256());
     const __m256i value =
         _mm256_and_si256(_mm256_add_epi8(low, _mm256_shuffle_epi8(row32(t.value_by_high_nibble), high)), alnum);
-    const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(value, weight), _mm256_set1_epi16(1));
+    const __m256i sums = _mm256_madd_epi16(_mm256_maddubs_epi16(value, weight), row32(t.word_ones));
     const __m256i places = _mm256_add_epi8(after, width);
     const auto first_places = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(places) & 0xFF);
     const auto second_places =
@@ -358,7 +380,8 @@ using ssse3::TABLES;
     return {first_sum * POWERS_OF_TEN[second_places] + second_sum, first_places + second_places,
             ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(cls, row32(t.separator_above)))),
             static_cast<std::uint32_t>(_mm256_movemask_epi8(alnum)),
-            ssse3::first_word_folded(_mm256_castsi256_si128(x), _mm256_castsi256_si128(width))};
+            ssse3::first_word_folded(_mm256_castsi256_si128(x), _mm256_castsi256_si128(width)),
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(width, row32(t.ones))))};
 }
 
 [[gnu::target("avx2"), gnu::always_inline]] inline __m256i lanes(__m128i low, __m128i high) noexcept {
@@ -389,10 +412,34 @@ using ssse3::TABLES;
                               lanes(outside_first, outside_second));
 }
 
+// Texts of 16 to 32 bytes, most IBANs and LEIs written compact or printed,
+// are one window read without a branch: the first block, and the block that
+// ends at the text's end with the bytes it repeats made spaces.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i short_window(const char* p, std::size_t size) noexcept {
+    const Mod97Tables& t = tables();
+    const __m128i last_block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - BLOCK));
+    const __m128i new_bytes = ssse3::row16_at(t.ends.data() + size - BLOCK);
+    return lanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                 _mm_blendv_epi8(ssse3::row16(t.spaces), last_block, new_bytes));
+}
+
+// mod97_of_normal_form for 16 <= size <= 32 (fits_short_window): one window
+// weighed, no loop.
+[[gnu::target("avx2,popcnt"), gnu::always_inline]] inline NormalMod97 mod97_of_short_text(
+    const char* p, std::size_t size, std::size_t capacity) noexcept {
+    const ssse3::Weighed w = weigh(short_window(p, size));
+    const std::uint32_t head = ssse3::head_from(w, p, size);
+    const auto kept = static_cast<std::uint32_t>(std::popcount(w.keep));
+    if (kept > capacity) return {0, head, static_cast<std::uint16_t>(capacity + 1), 0, false};
+    return {w.sum, head, static_cast<std::uint16_t>(kept), static_cast<std::uint16_t>(w.places),
+            (w.keep & ~w.alphanumeric) == 0};
+}
+
 // ssse3::mod97_of_normal_form two blocks at a time, one in each 16-byte lane
 // of a 32-byte register.
 [[gnu::target("avx2,popcnt")]] inline NormalMod97 mod97_of_normal_form(const char* p, std::size_t size,
                                                                          std::size_t capacity) noexcept {
+    if (fits_short_window(size)) return mod97_of_short_text(p, size, capacity);
     ssse3::Tally tally;
     std::size_t i = 0;
     for (; size - i > 2 * BLOCK; i += 2 * BLOCK) {
