@@ -107,6 +107,16 @@ constexpr Places printed_spaces(std::size_t n) noexcept {
     return spaces;
 }
 
+// How many spaces the printed form of n characters holds: one after every
+// group of four but the last.
+constexpr std::size_t printed_space_count(std::size_t n) noexcept { return n < 6 ? 0 : (n - 6) / 5 + 1; }
+static_assert([] {
+    for (std::size_t n = 0; n <= kernels::SHORT_TEXT; ++n) {
+        if (printed_space_count(n) != static_cast<std::size_t>(std::popcount(printed_spaces(n)))) return false;
+    }
+    return true;
+}());
+
 // The places of the printed form moved to those of the normal form: every
 // fifth place, a space, dropped.
 constexpr Places without_spaces(Places printed) noexcept {
@@ -198,7 +208,7 @@ Places letters_of_normal_form(std::string_view input, std::size_t normal_size, N
         const auto [letters, spaces] = kernels::set_masks<kernels::ASCII_LETTERS, SPACE>(input);
         if (normal_size == input.size()) return letters;
         const Places printed = printed_spaces(input.size());
-        if (spaces == printed && normal_size == input.size() - static_cast<std::size_t>(std::popcount(printed))) {
+        if (spaces == printed && normal_size == input.size() - printed_space_count(input.size())) {
             return without_spaces(letters);
         }
     }
@@ -380,9 +390,15 @@ ValidationResult validate_strict(std::string_view input) noexcept { return valid
 // and the country's layout and national check follow.
 bool is_valid_strict(std::string_view input) noexcept {
     if (!is_valid_plain(input)) return false;
-    const std::uint32_t head = kernels::scalar::head_of_normal_form(input);
-    const StrictRules* rules =
-        STRICT_RULES.find(static_cast<char>(head_byte(head, 0)), static_cast<char>(head_byte(head, 1)));
+    // The country's letters, of either case: most IBANs begin with them.
+    const auto upper = [](char c) { return static_cast<char>(c & ~0x20); };
+    const StrictRules* rules = nullptr;
+    if (is_upper(upper(input[0])) && is_upper(upper(input[1]))) {
+        rules = STRICT_RULES.find(upper(input[0]), upper(input[1]));
+    } else {
+        const std::uint32_t head = kernels::scalar::head_of_normal_form(input);
+        rules = STRICT_RULES.find(static_cast<char>(head_byte(head, 0)), static_cast<char>(head_byte(head, 1)));
+    }
     InlineString s;
     NormalForm normal_form{input, s};
     return !national_failure(input, *rules, normal_form);
