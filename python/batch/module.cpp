@@ -101,10 +101,15 @@ public:
                                                                 PIECES_PER_THREAD * threads));
         const std::size_t first = pieces_.size();
         pieces_.resize(first + count);
+        // A thread fills a builder on its own stack and moves it into place
+        // when done: builders side by side in pieces_ share cache lines, and
+        // the counts each row updates would bounce between the cores.
         const bool ok = run_tasks(count, threads, [&](std::size_t i) {
             const auto n = static_cast<std::int64_t>(count), k = static_cast<std::int64_t>(i);
+            Builder piece;
             for_each_slice(window, rows * k / n, rows * (k + 1) / n,
-                           [&](const StringChunk& part) { check(part, pieces_[first + i]); });
+                           [&](const StringChunk& part) { check(part, piece); });
+            pieces_[first + i] = std::move(piece);
         });
         if (!ok) throw std::bad_alloc();
     }
