@@ -30,6 +30,22 @@ out=build/release-dist
 ZIG=$("$tools/bin/python" -c 'import pathlib, ziglang; print(pathlib.Path(ziglang.__file__).with_name("zig"))')
 export ZIG ZIG_TARGET="$arch-linux-gnu.2.17" CXX="$PWD/tools/zig-c++"
 
+# The wheel's compiler must see the processor's vector units as they are
+# (some runtimes answer "no" to every feature, which leaves only the scalar
+# kernels in use).
+if [[ $arch == x86_64 ]]; then
+    "$CXX" -std=c++20 -O2 -I. tools/kernel_level.cpp core/kernels/dispatch.cpp -o build/kernel-level
+    flags=$(grep -m1 '^flags' /proc/cpuinfo)
+    expected=scalar
+    [[ $flags == *" ssse3 "* && $flags == *" popcnt "* ]] && expected=ssse3
+    [[ $expected == ssse3 && $flags == *" avx2 "* ]] && expected=avx2
+    detected=$(build/kernel-level)
+    if [[ $detected != "$expected" ]]; then
+        echo "build-wheels: the wheel's compiler detects $detected kernels on a processor with $expected" >&2
+        exit 1
+    fi
+fi
+
 rm -rf "$out" && mkdir -p dist
 "$tools/bin/python" -m build --outdir "$out" .  # the sdist, then the wheel built from it
 raw=$(ls "$out"/*-linux_"$arch".whl)
