@@ -81,6 +81,11 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((name + "/validate").c_str(), [&kind, &corpus](benchmark::State& state) {
             walk(state, corpus, [&kind](std::string_view s) { return kind.validate(s).is_valid; });
         });
+        if (kind.is_valid_strict != kind.is_valid) {
+            benchmark::RegisterBenchmark((name + "/is_valid_strict").c_str(), [&kind, &corpus](benchmark::State& state) {
+                walk(state, corpus, kind.is_valid_strict);
+            });
+        }
     }
 
     // The card numbers without separators serve as digit strings.
