@@ -391,10 +391,10 @@ ValidationResult validate_strict(std::string_view input) noexcept { return valid
 bool is_valid_strict(std::string_view input) noexcept {
     if (!is_valid_plain(input)) return false;
     // The country's letters, of either case: most IBANs begin with them.
-    const auto upper = [](char c) { return static_cast<char>(c & ~0x20); };
+    const char first = to_upper(input[0]), second = to_upper(input[1]);
     const StrictRules* rules = nullptr;
-    if (is_upper(upper(input[0])) && is_upper(upper(input[1]))) {
-        rules = STRICT_RULES.find(upper(input[0]), upper(input[1]));
+    if (is_upper(first) && is_upper(second)) {
+        rules = STRICT_RULES.find(first, second);
     } else {
         const std::uint32_t head = kernels::scalar::head_of_normal_form(input);
         rules = STRICT_RULES.find(static_cast<char>(head_byte(head, 0)), static_cast<char>(head_byte(head, 1)));
