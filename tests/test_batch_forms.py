@@ -349,6 +349,15 @@ def test_duckdb_functions_over_several_vectors(database, strict):
     assert rows == [(one("is_valid", kind, t, strict), one("validate", kind, t, strict)) for t in column]
 
 
+def test_duckdb_register_again_replaces_the_functions(database):
+    import cobalis.duckdb
+
+    connection, names = database
+    assert cobalis.duckdb.register(connection) == names
+    assert connection.sql("SELECT is_valid_iban('GB82 WEST 1234 5698 7654 32'), "
+                          "strict_validate_vat('DE 136 695 977').error").fetchall() == [(True, "invalid_checksum")]
+
+
 def test_duckdb_where_clause_and_check_digits(database):
     connection, _ = database
     found = connection.sql("SELECT v FROM (VALUES ('79927398713'), ('79927398710'), (NULL)) t(v) "

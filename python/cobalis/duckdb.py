@@ -7,13 +7,17 @@ identifier kind ``validate_<kind>(VARCHAR)`` returning
 beside them ``strict_is_valid_<kind>`` and ``strict_validate_<kind>`` for the
 identifier kinds, with the national rules of ``cobalis.strict``. NULL gives
 NULL. DuckDB hands the functions whole vectors through Arrow (pyarrow must be
-installed), and runs them on its own threads::
+installed), and runs them on its own threads. Calling ``register`` again on
+the same connection replaces the functions of those names (a release upgraded
+in a long-lived process, a notebook cell run twice) rather than failing::
 
     >>> import duckdb, cobalis.duckdb
     >>> connection = duckdb.connect()
     >>> names = cobalis.duckdb.register(connection)
     >>> connection.sql("SELECT is_valid_iban('GB82 WEST 1234 5698 7654 32'), validate_vat('XI123').error").fetchall()
     [(True, 'unsupported_country')]
+    >>> cobalis.duckdb.register(connection) == names
+    True
 """
 
 from __future__ import annotations
@@ -51,8 +55,18 @@ def _function(operation: Operation, kind: str, strict: bool) -> Callable[[Any], 
 _OPTIONS: dict[str, Any] = {"type": "arrow", "null_handling": "special"}
 
 
+def _remove_if_present(connection: duckdb.DuckDBPyConnection, name: str) -> None:
+    # DuckDB refuses a second Python function of one name; only functions made
+    # with create_function can be removed, so a built-in is never touched.
+    try:
+        connection.remove_function(name)
+    except duckdb.InvalidInputException:
+        pass
+
+
 def register(connection: duckdb.DuckDBPyConnection) -> list[str]:
-    """Adds the functions to ``connection``; answers their names, in the order added."""
+    """Adds the functions to ``connection``, replacing any of the same names a
+    call before added; answers their names, in the order added."""
     names = []
     families: tuple[tuple[Operation, tuple[str, ...], Any], ...] = (
         ("is_valid", IS_VALID_KINDS, sqltypes.BOOLEAN),
@@ -63,6 +77,7 @@ def register(connection: duckdb.DuckDBPyConnection) -> list[str]:
             for kind in VALIDATE_KINDS if strict else kinds:
                 name = f"{prefix}{operation}_{kind}"
                 function = _function(operation, kind, strict)
+                _remove_if_present(connection, name)
                 connection.create_function(name, function, [sqltypes.VARCHAR], returns, **_OPTIONS)
                 names.append(name)
     return names
