@@ -16,11 +16,11 @@
 #include "core/algorithms/damm.hpp"
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/verhoeff.hpp"
-#include "fuzz/kinds.hpp"
+#include "core/kinds.hpp"
 
 namespace {
 
-using cobalis::proof::KindEntry;
+using cobalis::kinds::Kind;
 
 struct Corpus {
     std::vector<std::string> inputs;
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
         --argc;
         ++argv;
     }
-    for (const KindEntry& kind : cobalis::proof::KINDS) {
+    for (const Kind& kind : cobalis::kinds::KINDS) {
         const Corpus& corpus = corpora().emplace_back(load(dir + "/" + std::string(kind.name) + ".txt"));
         if (corpus.inputs.empty()) continue;
         const std::string name(kind.name);
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((name + "/validate").c_str(), [&kind, &corpus](benchmark::State& state) {
             walk(state, corpus, [&kind](std::string_view s) { return kind.validate(s).is_valid; });
         });
-        if (kind.is_valid_strict != kind.is_valid) {
+        if (kind.has_strict) {
             benchmark::RegisterBenchmark((name + "/is_valid_strict").c_str(), [&kind, &corpus](benchmark::State& state) {
                 walk(state, corpus, kind.is_valid_strict);
             });

@@ -148,17 +148,22 @@ struct FixedCode {
     friend constexpr bool operator==(const FixedCode&, const FixedCode&) noexcept = default;
 };
 
-// The parts read out of a valid identifier, one variant per kind.
+// The parts read out of a valid identifier, one variant per kind. Each
+// declares the names its fields have in a result dictionary, in their order
+// there (KEYS); a field that is absent still has its key.
 struct NoDetails {
+    static constexpr std::array<std::string_view, 0> KEYS{};
     friend constexpr bool operator==(const NoDetails&, const NoDetails&) noexcept = default;
 };
 struct IbanDetails {
+    static constexpr std::array<std::string_view, 3> KEYS{"country", "check_digits", "bban_length"};
     FixedCode<2> country;
     FixedCode<2> check_digits;
     std::uint8_t bban_length = 0;
     friend constexpr bool operator==(const IbanDetails&, const IbanDetails&) noexcept = default;
 };
 struct BicDetails {
+    static constexpr std::array<std::string_view, 4> KEYS{"bank_code", "country", "location", "branch"};
     FixedCode<4> bank_code;
     FixedCode<2> country;
     FixedCode<2> location;
@@ -166,38 +171,46 @@ struct BicDetails {
     friend constexpr bool operator==(const BicDetails&, const BicDetails&) noexcept = default;
 };
 struct CreditCardDetails {
+    static constexpr std::array<std::string_view, 1> KEYS{"brand"};
     CardBrand brand = CardBrand::Unknown;
     friend constexpr bool operator==(const CreditCardDetails&, const CreditCardDetails&) noexcept = default;
 };
 // Both forms have fixed widths, so they are held as codes of 10 and 13 bytes:
 // a result then stays small, and is made and copied with fixed-size moves.
 struct IsbnDetails {
+    static constexpr std::array<std::string_view, 3> KEYS{"isbn_type", "isbn10", "isbn13"};
     IsbnType isbn_type = IsbnType::Isbn10;
     std::optional<FixedCode<10>> isbn10;
     std::optional<FixedCode<13>> isbn13;
     friend constexpr bool operator==(const IsbnDetails&, const IsbnDetails&) noexcept = default;
 };
 struct IssnDetails {
+    static constexpr std::array<std::string_view, 0> KEYS{};
     friend constexpr bool operator==(const IssnDetails&, const IssnDetails&) noexcept = default;
 };
 struct IsinDetails {
+    static constexpr std::array<std::string_view, 1> KEYS{"country"};
     FixedCode<2> country;
     friend constexpr bool operator==(const IsinDetails&, const IsinDetails&) noexcept = default;
 };
 struct LeiDetails {
+    static constexpr std::array<std::string_view, 1> KEYS{"lou_prefix"};
     FixedCode<4> lou_prefix;
     friend constexpr bool operator==(const LeiDetails&, const LeiDetails&) noexcept = default;
 };
 struct EanDetails {
+    static constexpr std::array<std::string_view, 2> KEYS{"ean_type", "country_prefix"};
     EanType ean_type = EanType::Ean13;
     InlineString country_prefix;
     friend constexpr bool operator==(const EanDetails&, const EanDetails&) noexcept = default;
 };
 struct VatDetails {
+    static constexpr std::array<std::string_view, 1> KEYS{"country"};
     FixedCode<2> country;
     friend constexpr bool operator==(const VatDetails&, const VatDetails&) noexcept = default;
 };
 struct EmailDetails {
+    static constexpr std::array<std::string_view, 2> KEYS{"local_length", "domain_length"};
     std::uint8_t local_length = 0;
     std::uint8_t domain_length = 0;
     friend constexpr bool operator==(const EmailDetails&, const EmailDetails&) noexcept = default;

@@ -17,15 +17,15 @@
 #include <string_view>
 #include <variant>
 
+#include "core/kinds.hpp"
 #include "core/validators/text.hpp"
 #include "fuzz/check.hpp"
-#include "fuzz/kinds.hpp"
 
 namespace cobalis::proof {
 namespace {
 
 struct Checker {
-    const KindEntry& kind;
+    const kinds::Kind& kind;
     std::string_view input;
 
     void require(bool ok, const char* rule) const noexcept {
@@ -106,7 +106,7 @@ void check_details(const Checker& check, const ValidationResult& r) {
     }
 }
 
-void check_kind(const KindEntry& kind, std::string_view input) {
+void check_kind(const kinds::Kind& kind, std::string_view input) {
     const Checker check{kind, input};
     const ValidationResult r = kind.validate(input);
     REQUIRE(kind.is_valid(input) == r.is_valid);
@@ -197,10 +197,10 @@ void check_normaliser(std::string_view input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace cobalis::proof;
     if (size == 0) return 0;
-    const auto slot = static_cast<std::uint8_t>(data[0] - '0') % KINDS.size();
+    const auto slot = static_cast<std::uint8_t>(data[0] - '0') % cobalis::kinds::KIND_COUNT;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     check_normaliser<cobalis::validators::Fold::Upper>(input);
     check_normaliser<cobalis::validators::Fold::None>(input);
-    check_kind(KINDS[slot], input);
+    check_kind(cobalis::kinds::KINDS[slot], input);
     return 0;
 }

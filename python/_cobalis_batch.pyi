@@ -19,6 +19,9 @@ class BatchResult:
 
 IS_VALID_KINDS: tuple[str, ...]
 VALIDATE_KINDS: tuple[str, ...]
+# Per identifier kind: its name, its result's detail keys in their order, and
+# whether strict validation adds national rules.
+KINDS: tuple[tuple[str, tuple[str, ...], bool], ...]
 
 @overload
 def is_valid(kind: str, values: ArrowColumn, *, strict: bool = False, threads: int | None = None) -> BatchResult: ...

@@ -36,17 +36,7 @@ PyObject* bind(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObj
 // naming the parameter and the argument's type.
 bool is_str(const Function& f, PyObject* object) noexcept {
     if (PyUnicode_Check(object)) return true;
-    PyObject* type_name = PyType_GetQualName(Py_TYPE(object));
-    if (type_name == nullptr) {
-        PyErr_Clear();
-        PyErr_Format(PyExc_TypeError,
-                     "argument '%s': '<failed to extract type name>' object cannot be converted to 'PyString'",
-                     f.parameter);
-        return false;
-    }
-    PyErr_Format(PyExc_TypeError, "argument '%s': '%U' object cannot be converted to 'PyString'", f.parameter,
-                 type_name);
-    Py_DECREF(type_name);
+    raise_type_error(object, "argument '%s': '%U' object cannot be converted to 'PyString'", f.parameter);
     return false;
 }
 

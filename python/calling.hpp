@@ -23,12 +23,13 @@ namespace cobalis::python {
 using Body = PyObject* (*)(PyObject* argument, std::string_view text) noexcept;
 
 struct Function {
-    const char* name;
-    const char* parameter;
-    Body body;
+    const char* name = nullptr;
+    const char* parameter = nullptr;
+    Body body = nullptr;
 };
 
-template <auto validate, Kind kind>
+// `kind` numbers the kind in kinds::KINDS.
+template <auto validate, std::size_t kind>
 PyObject* validate_body(PyObject* argument, std::string_view text) noexcept {
     // An exact `str` may stand in for a result text with the same bytes.
     PyObject* reusable = PyUnicode_CheckExact(argument) ? argument : nullptr;
@@ -38,6 +39,66 @@ PyObject* validate_body(PyObject* argument, std::string_view text) noexcept {
 template <auto predicate>
 PyObject* bool_body(PyObject*, std::string_view text) noexcept {
     return Py_NewRef(predicate(text) ? Py_True : Py_False);
+}
+
+// The is_valid_<kind> and validate_<kind> functions of every kind in
+// kinds::KINDS, kind after kind; with `strict`, those of the kinds with
+// national rules, with their strict entry points.
+template <bool strict>
+class KindFunctions {
+    // A name made of `prefix` and a kind's name, kept as a NUL-terminated text.
+    template <std::size_t N>
+    struct Name {
+        std::array<char, N + 1> chars{};
+        constexpr Name(std::string_view prefix, std::string_view kind) noexcept {
+            std::size_t n = 0;
+            for (char c : prefix) chars[n++] = c;
+            for (char c : kind) chars[n++] = c;
+        }
+    };
+    template <std::size_t K, std::size_t N = kinds::KINDS[K].name.size()>
+    static constexpr Name<9 + N> IS_VALID_NAME{"is_valid_", kinds::KINDS[K].name};
+    template <std::size_t K, std::size_t N = kinds::KINDS[K].name.size()>
+    static constexpr Name<9 + N> VALIDATE_NAME{"validate_", kinds::KINDS[K].name};
+
+    static constexpr std::size_t COUNT = strict ? kinds::STRICT_COUNT : kinds::KIND_COUNT;
+    static constexpr std::size_t kind_at(std::size_t i) noexcept { return strict ? kinds::STRICT_KINDS[i] : i; }
+
+    template <std::size_t K>
+    static constexpr std::array<Function, 2> pair() noexcept {
+        constexpr const kinds::Kind& kind = kinds::KINDS[K];
+        if constexpr (strict) {
+            return {Function{IS_VALID_NAME<K>.chars.data(), "input", bool_body<kind.is_valid_strict>},
+                    Function{VALIDATE_NAME<K>.chars.data(), "input", validate_body<kind.validate_strict, K>}};
+        } else {
+            return {Function{IS_VALID_NAME<K>.chars.data(), "input", bool_body<kind.is_valid>},
+                    Function{VALIDATE_NAME<K>.chars.data(), "input", validate_body<kind.validate, K>}};
+        }
+    }
+
+    template <std::size_t... I>
+    static constexpr std::array<Function, 2 * COUNT> make(std::index_sequence<I...>) noexcept {
+        const std::array<std::array<Function, 2>, COUNT> pairs{pair<kind_at(I)>()...};
+        std::array<Function, 2 * COUNT> out{};
+        for (std::size_t i = 0; i < COUNT; ++i) {
+            out[2 * i] = pairs[i][0];
+            out[2 * i + 1] = pairs[i][1];
+        }
+        return out;
+    }
+
+public:
+    static constexpr std::array<Function, 2 * COUNT> FUNCTIONS = make(std::make_index_sequence<COUNT>{});
+};
+
+// `first` followed by `second`.
+template <std::size_t N, std::size_t M>
+constexpr std::array<Function, N + M> joined(const std::array<Function, N>& first,
+                                             const std::array<Function, M>& second) noexcept {
+    std::array<Function, N + M> out{};
+    for (std::size_t i = 0; i < N; ++i) out[i] = first[i];
+    for (std::size_t i = 0; i < M; ++i) out[N + i] = second[i];
+    return out;
 }
 
 // Binds the argument, takes its UTF-8 bytes and runs the body of `f`.

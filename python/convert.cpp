@@ -1,6 +1,8 @@
 #include "python/convert.hpp"
 
 #include <array>
+#include <span>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 
@@ -14,40 +16,85 @@ constexpr std::size_t count_of() noexcept {
 
 constexpr std::array<const char*, count_of<Key>()> KEY_TEXTS{
     "is_valid", "compact", "formatted", "error", "kind",
-    "country", "check_digits", "bban_length", "bank_code", "location", "branch", "brand", "isbn_type", "isbn10",
-    "isbn13", "lou_prefix", "ean_type", "country_prefix", "local_length", "domain_length",
     "alpha2", "alpha3", "numeric", "name", "official_name", "common_name", "flag", "currency", "calling_code",
     "tld", "eu_member", "iban_length",
     "code", "symbol", "decimals", "countries",
-    "standard_rate", "reduced_rates",
+    "country", "standard_rate", "reduced_rates",
 };
 
-constexpr std::array<const char*, count_of<Kind>()> KIND_TEXTS{
-    "iban", "bic", "credit_card", "isbn", "issn", "isin", "lei", "ean", "vat", "email",
+// Every detail key of every kind, once each, in the order first met.
+struct DetailKeyList {
+    std::array<std::string_view, [] {
+        std::size_t n = 0;
+        for (const kinds::Kind& kind : kinds::KINDS) n += kind.detail_keys.size();
+        return n;
+    }()> texts{};
+    std::size_t count = 0;
 };
+
+constexpr DetailKeyList DETAIL_KEY_LIST = [] {
+    DetailKeyList list;
+    for (const kinds::Kind& kind : kinds::KINDS) {
+        for (const std::string_view key : kind.detail_keys) {
+            bool seen = false;
+            for (std::size_t i = 0; i < list.count; ++i) seen = seen || list.texts[i] == key;
+            if (!seen) list.texts[list.count++] = key;
+        }
+    }
+    return list;
+}();
+constexpr std::size_t DETAIL_KEY_COUNT = DETAIL_KEY_LIST.count;
+constexpr std::span<const std::string_view> DETAIL_KEY_TEXTS{DETAIL_KEY_LIST.texts.data(), DETAIL_KEY_COUNT};
+
+// A detail key named like one of the five common keys would overwrite it.
+constexpr bool detail_keys_apart_from_common_keys() noexcept {
+    for (const std::string_view key : DETAIL_KEY_TEXTS) {
+        for (std::size_t i = 0; i <= static_cast<std::size_t>(Key::kind); ++i) {
+            if (key == KEY_TEXTS[i]) return false;
+        }
+    }
+    return true;
+}
+static_assert(detail_keys_apart_from_common_keys(), "a detail key repeats one of the five common keys");
+
+// Where a detail key's string is kept in the cache.
+constexpr std::size_t detail_slot(std::string_view key) noexcept {
+    for (std::size_t i = 0; i < DETAIL_KEY_COUNT; ++i) {
+        if (DETAIL_KEY_TEXTS[i] == key) return i;
+    }
+    return DETAIL_KEY_COUNT;
+}
+
+// The cache slots of the keys of details `D`, in the order of D::KEYS.
+template <class D>
+constexpr std::array<std::size_t, D::KEYS.size()> DETAIL_SLOTS = [] {
+    std::array<std::size_t, D::KEYS.size()> out{};
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = detail_slot(D::KEYS[i]);
+    return out;
+}();
 
 // Strings made once and reused: keys, kind names, and the texts of the
 // enumerations. Python strings are immutable, so sharing them is safe.
 std::array<PyObject*, count_of<Key>()> keys{};
-std::array<PyObject*, count_of<Kind>()> kinds{};
+std::array<PyObject*, DETAIL_KEY_COUNT> detail_keys{};
+std::array<PyObject*, kinds::KIND_COUNT> kind_names{};
 std::array<PyObject*, ERROR_CODE_COUNT> error_texts{};
 std::array<PyObject*, CARD_BRAND_COUNT> brand_texts{};
 std::array<PyObject*, 2> isbn_type_texts{};
 std::array<PyObject*, 2> ean_type_texts{};
-PyObject* internal_fault_type = nullptr;
-
-PyObject* key_object(Key key) noexcept { return keys[static_cast<std::size_t>(key)]; }
 
 // Inserts `value` (a new reference, or nullptr after a failed creation).
-bool put(PyObject* dict, Key key, PyObject* value) noexcept {
+bool put_object(PyObject* dict, PyObject* key, PyObject* value) noexcept {
     if (value == nullptr) {
         if (!PyErr_Occurred()) raise_internal_fault("a Python object could not be created");
         return false;
     }
-    const int status = PyDict_SetItem(dict, key_object(key), value);
+    const int status = PyDict_SetItem(dict, key, value);
     Py_DECREF(value);
     return status == 0;
 }
+
+bool put(PyObject* dict, Key key, PyObject* value) noexcept { return put_object(dict, key_object(key), value); }
 
 bool put_shared(PyObject* dict, Key key, PyObject* value) noexcept {
     return PyDict_SetItem(dict, key_object(key), value) == 0;
@@ -91,41 +138,34 @@ template <std::size_t N>
 bool intern_all(std::array<PyObject*, N>& cache, auto text_of) noexcept {
     for (std::size_t i = 0; i < N; ++i) {
         if (cache[i] != nullptr) continue;
-        cache[i] = PyUnicode_InternFromString(text_of(i));
+        const std::string_view text = text_of(i);
+        cache[i] = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
         if (cache[i] == nullptr) return false;
+        PyUnicode_InternInPlace(&cache[i]);
     }
     return true;
 }
 
 template <class E, std::size_t N>
 auto enum_texts(std::string_view (*text)(E) noexcept) {
-    return [text](std::size_t i) {
-        // Every enumeration text is a NUL-terminated literal.
-        return text(static_cast<E>(i)).data();
-    };
+    return [text](std::size_t i) { return text(static_cast<E>(i)); };
 }
 
 }  // namespace
 
 bool init_strings() noexcept {
-    return intern_all(keys, [](std::size_t i) { return KEY_TEXTS[i]; }) &&
-           intern_all(kinds, [](std::size_t i) { return KIND_TEXTS[i]; }) &&
+    return intern_all(keys, [](std::size_t i) { return std::string_view(KEY_TEXTS[i]); }) &&
+           intern_all(detail_keys, [](std::size_t i) { return DETAIL_KEY_TEXTS[i]; }) &&
+           intern_all(kind_names, [](std::size_t i) { return kinds::KINDS[i].name; }) &&
            intern_all(error_texts, enum_texts<ErrorCode, ERROR_CODE_COUNT>(error_text)) &&
            intern_all(brand_texts, enum_texts<CardBrand, CARD_BRAND_COUNT>(brand_text)) &&
            intern_all(isbn_type_texts, enum_texts<IsbnType, 2>(isbn_type_text)) &&
            intern_all(ean_type_texts, enum_texts<EanType, 2>(ean_type_text));
 }
 
-PyObject* raise_internal_fault(const char* message) noexcept {
-    if (internal_fault_type == nullptr) {
-        internal_fault_type = PyErr_NewExceptionWithDoc(
-            "_cobalis.InternalFault", "A broken invariant inside cobalis; please report it.", PyExc_BaseException,
-            nullptr);
-        if (internal_fault_type == nullptr) return nullptr;
-    }
-    PyErr_SetString(internal_fault_type, message);
-    return nullptr;
-}
+PyObject* key_object(Key key) noexcept { return keys[static_cast<std::size_t>(key)]; }
+
+PyObject* error_object(ErrorCode code) noexcept { return error_texts[static_cast<std::size_t>(code)]; }
 
 PyObject* new_text(std::string_view text) noexcept {
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
@@ -222,89 +262,101 @@ private:
     std::string_view compact_view_;
 };
 
-bool put_details(PyObject* d, const NoDetails&, ResultTexts&) noexcept { return d != nullptr; }
-bool put_details(PyObject* d, const IssnDetails&, ResultTexts&) noexcept { return d != nullptr; }
+// Inserts the details of one result: one value per key of `D`, in the order
+// of D::KEYS (each a new reference, or null after a failed creation). Every
+// value is released, inserted or not.
+template <class D, class... Values>
+bool put_detail_values(PyObject* dict, Values... values) noexcept {
+    static_assert(sizeof...(Values) == D::KEYS.size(), "one value for each key of the details, in their order");
+    if constexpr (sizeof...(Values) == 0) {
+        return dict != nullptr;
+    } else {
+        const std::array<PyObject*, sizeof...(Values)> objects{values...};
+        bool ok = true;
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            if (ok) {
+                ok = put_object(dict, detail_keys[DETAIL_SLOTS<D>[i]], objects[i]);
+            } else {
+                Py_XDECREF(objects[i]);
+            }
+        }
+        return ok;
+    }
+}
+
+PyObject* new_uint(unsigned value) noexcept { return PyLong_FromUnsignedLong(value); }
+
+template <class Code>
+PyObject* new_optional_code(const std::optional<Code>& code) noexcept {
+    return code ? new_code(code->view()) : Py_NewRef(Py_None);
+}
+
+bool put_details(PyObject* d, const NoDetails&, ResultTexts&) noexcept { return put_detail_values<NoDetails>(d); }
+bool put_details(PyObject* d, const IssnDetails&, ResultTexts&) noexcept { return put_detail_values<IssnDetails>(d); }
 
 bool put_details(PyObject* d, const IbanDetails& x, ResultTexts&) noexcept {
-    return put_code(d, Key::country, x.country.view()) && put_code(d, Key::check_digits, x.check_digits.view()) &&
-           put_uint(d, Key::bban_length, x.bban_length);
+    return put_detail_values<IbanDetails>(d, new_code(x.country.view()), new_code(x.check_digits.view()),
+                                          new_uint(x.bban_length));
 }
 
 bool put_details(PyObject* d, const BicDetails& x, ResultTexts&) noexcept {
-    const auto branch = x.branch ? std::optional<std::string_view>(x.branch->view()) : std::nullopt;
-    return put_code(d, Key::bank_code, x.bank_code.view()) && put_code(d, Key::country, x.country.view()) &&
-           put_code(d, Key::location, x.location.view()) && put_optional_code(d, Key::branch, branch);
+    return put_detail_values<BicDetails>(d, new_code(x.bank_code.view()), new_code(x.country.view()),
+                                         new_code(x.location.view()), new_optional_code(x.branch));
 }
 
 bool put_details(PyObject* d, const CreditCardDetails& x, ResultTexts&) noexcept {
-    return put_shared(d, Key::brand, brand_texts[static_cast<std::size_t>(x.brand)]);
+    return put_detail_values<CreditCardDetails>(d, Py_NewRef(brand_texts[static_cast<std::size_t>(x.brand)]));
 }
 
 bool put_details(PyObject* d, const IsbnDetails& x, ResultTexts& texts) noexcept {
-    const auto put_optional = [&](Key key, const auto& code) {
-        return code ? texts.put(d, key, code->view()) : put_shared(d, key, Py_None);
+    const auto optional = [&texts](const auto& code) {
+        return code ? texts.make(code->view()) : Py_NewRef(Py_None);
     };
-    return put_shared(d, Key::isbn_type, isbn_type_texts[static_cast<std::size_t>(x.isbn_type)]) &&
-           put_optional(Key::isbn10, x.isbn10) && put_optional(Key::isbn13, x.isbn13);
+    return put_detail_values<IsbnDetails>(d, Py_NewRef(isbn_type_texts[static_cast<std::size_t>(x.isbn_type)]),
+                                          optional(x.isbn10), optional(x.isbn13));
 }
 
-bool put_details(PyObject* d, const IsinDetails& x, ResultTexts&) noexcept { return put_code(d, Key::country, x.country.view()); }
+bool put_details(PyObject* d, const IsinDetails& x, ResultTexts&) noexcept {
+    return put_detail_values<IsinDetails>(d, new_code(x.country.view()));
+}
 
 bool put_details(PyObject* d, const LeiDetails& x, ResultTexts&) noexcept {
-    return put_code(d, Key::lou_prefix, x.lou_prefix.view());
+    return put_detail_values<LeiDetails>(d, new_code(x.lou_prefix.view()));
 }
 
 bool put_details(PyObject* d, const EanDetails& x, ResultTexts&) noexcept {
-    return put_shared(d, Key::ean_type, ean_type_texts[static_cast<std::size_t>(x.ean_type)]) &&
-           put_text(d, Key::country_prefix, x.country_prefix.view());
+    return put_detail_values<EanDetails>(d, Py_NewRef(ean_type_texts[static_cast<std::size_t>(x.ean_type)]),
+                                         new_text(x.country_prefix.view()));
 }
 
-bool put_details(PyObject* d, const VatDetails& x, ResultTexts&) noexcept { return put_code(d, Key::country, x.country.view()); }
+bool put_details(PyObject* d, const VatDetails& x, ResultTexts&) noexcept {
+    return put_detail_values<VatDetails>(d, new_code(x.country.view()));
+}
 
 bool put_details(PyObject* d, const EmailDetails& x, ResultTexts&) noexcept {
-    return put_uint(d, Key::local_length, x.local_length) && put_uint(d, Key::domain_length, x.domain_length);
+    return put_detail_values<EmailDetails>(d, new_uint(x.local_length), new_uint(x.domain_length));
 }
 
 }  // namespace
 
 namespace {
 
-// The variant of `Details` each kind fills in.
-constexpr std::array<std::size_t, count_of<Kind>()> VARIANT_OF_KIND{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-
-// The detail keys of each variant, in their order.
-constexpr std::array<std::array<Key, 4>, std::variant_size_v<Details>> DETAIL_KEYS{{
-    {},
-    {Key::country, Key::check_digits, Key::bban_length},
-    {Key::bank_code, Key::country, Key::location, Key::branch},
-    {Key::brand},
-    {Key::isbn_type, Key::isbn10, Key::isbn13},
-    {},
-    {Key::country},
-    {Key::lou_prefix},
-    {Key::ean_type, Key::country_prefix},
-    {Key::country},
-    {Key::local_length, Key::domain_length},
-}};
-constexpr std::array<std::size_t, std::variant_size_v<Details>> DETAIL_KEY_COUNT{0, 3, 4, 1, 3, 0, 1, 1, 2, 1, 2};
-
 // Per kind, a finished dictionary for an invalid and for a valid answer with
 // every key already in place. Copying one is a single allocation of the right
 // size; filling it in then replaces values and never grows the table, which
 // makes a result much cheaper than inserting key after key into an empty dict.
-std::array<PyObject*, count_of<Kind>()> invalid_templates{};
-std::array<PyObject*, count_of<Kind>()> valid_templates{};
+std::array<PyObject*, kinds::KIND_COUNT> invalid_templates{};
+std::array<PyObject*, kinds::KIND_COUNT> valid_templates{};
 
-PyObject* make_template(Kind kind, bool valid) noexcept {
+PyObject* make_template(std::size_t kind, bool valid) noexcept {
     PyObject* empty = PyUnicode_FromStringAndSize("", 0);
     PyObject* dict = empty == nullptr ? nullptr : PyDict_New();
     bool ok = dict != nullptr && put_bool(dict, Key::is_valid, valid) && put_shared(dict, Key::compact, empty) &&
               put_shared(dict, Key::formatted, empty) && put_shared(dict, Key::error, Py_None) &&
-              put_shared(dict, Key::kind, kinds[static_cast<std::size_t>(kind)]);
+              put_shared(dict, Key::kind, kind_names[kind]);
     if (valid) {
-        const std::size_t variant = VARIANT_OF_KIND[static_cast<std::size_t>(kind)];
-        for (std::size_t i = 0; ok && i < DETAIL_KEY_COUNT[variant]; ++i) {
-            ok = put_shared(dict, DETAIL_KEYS[variant][i], Py_None);
+        for (const std::string_view key : kinds::KINDS[kind].detail_keys) {
+            ok = ok && PyDict_SetItem(dict, detail_keys[detail_slot(key)], Py_None) == 0;
         }
     }
     Py_XDECREF(empty);
@@ -315,21 +367,20 @@ PyObject* make_template(Kind kind, bool valid) noexcept {
 }  // namespace
 
 bool init_result_templates() noexcept {
-    for (std::size_t k = 0; k < count_of<Kind>(); ++k) {
-        if (invalid_templates[k] == nullptr) invalid_templates[k] = make_template(static_cast<Kind>(k), false);
-        if (valid_templates[k] == nullptr) valid_templates[k] = make_template(static_cast<Kind>(k), true);
+    for (std::size_t k = 0; k < kinds::KIND_COUNT; ++k) {
+        if (invalid_templates[k] == nullptr) invalid_templates[k] = make_template(k, false);
+        if (valid_templates[k] == nullptr) valid_templates[k] = make_template(k, true);
         if (invalid_templates[k] == nullptr || valid_templates[k] == nullptr) return false;
     }
     return true;
 }
 
-PyObject* result_to_pydict(const ValidationResult& result, Kind kind, Source source) noexcept {
-    const auto k = static_cast<std::size_t>(kind);
+PyObject* result_to_pydict(const ValidationResult& result, std::size_t k, Source source) noexcept {
     // A valid result carries no error and its own kind's details; an invalid
     // one always carries an error. Anything else is a fault of the core, not
     // of the input.
     if (result.is_valid == result.error.has_value() ||
-        (result.is_valid && result.details.index() != VARIANT_OF_KIND[k])) {
+        (result.is_valid && result.details.index() != kinds::KINDS[k].variant)) {
         return raise_internal_fault("validation result with inconsistent validity, error or details");
     }
     if (!result.is_valid) {
@@ -346,6 +397,17 @@ PyObject* result_to_pydict(const ValidationResult& result, Kind kind, Source sou
                     texts.put(dict, Key::formatted, result.formatted.view()) &&
                     std::visit([dict, &texts](const auto& details) { return put_details(dict, details, texts); },
                                result.details);
+    if (!ok) Py_CLEAR(dict);
+    return dict;
+}
+
+PyObject* result_row_to_pydict(const ValidationResult& result) noexcept {
+    PyObject* dict = PyDict_New();
+    if (dict == nullptr) return nullptr;
+    const bool ok = put_bool(dict, Key::is_valid, result.is_valid) &&
+                    put_shared(dict, Key::error, result.error ? error_object(*result.error) : Py_None) &&
+                    put_text(dict, Key::compact, result.compact.view()) &&
+                    put_text(dict, Key::formatted, result.formatted.view());
     if (!ok) Py_CLEAR(dict);
     return dict;
 }

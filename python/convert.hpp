@@ -14,29 +14,31 @@
 #include <span>
 #include <string_view>
 
+#include "core/kinds.hpp"
 #include "core/types.hpp"
+#include "python/errors.hpp"
 
 namespace cobalis::python {
 
-// Every dictionary key, made once at import and reused by every call.
+// The dictionary keys besides the detail keys of results (which each Details
+// alternative names itself, in its KEYS), made once at import and reused by
+// every call.
 enum class Key : std::uint8_t {
     // the five common keys of a result
     is_valid, compact, formatted, error, kind,
-    // result details
-    country, check_digits, bban_length, bank_code, location, branch, brand, isbn_type, isbn10, isbn13,
-    lou_prefix, ean_type, country_prefix, local_length, domain_length,
     // country records
     alpha2, alpha3, numeric, name, official_name, common_name, flag, currency, calling_code, tld, eu_member,
     iban_length,
     // currency records
     code, symbol, decimals, countries,
     // VAT-rate records
-    standard_rate, reduced_rates,
+    country, standard_rate, reduced_rates,
     count_
 };
 
-// The kind name a `validate_` function puts under "kind".
-enum class Kind : std::uint8_t { iban, bic, credit_card, isbn, issn, isin, lei, ean, vat, email, count_ };
+// The cached string of a key, and of an error code's text (borrowed).
+PyObject* key_object(Key key) noexcept;
+PyObject* error_object(ErrorCode code) noexcept;
 
 // Makes the cached key and name strings; false with an exception set on failure.
 bool init_strings() noexcept;
@@ -44,10 +46,6 @@ bool init_strings() noexcept;
 // Makes the per-kind result dictionaries that results are copied from; call
 // after init_strings. False with an exception set on failure.
 bool init_result_templates() noexcept;
-
-// Raises the dedicated internal-fault exception (a direct subclass of
-// BaseException) with `message`. Always answers nullptr.
-PyObject* raise_internal_fault(const char* message) noexcept;
 
 PyObject* new_text(std::string_view text) noexcept;
 
@@ -73,8 +71,13 @@ struct Source {
     std::string_view text;
 };
 
-// The flat result dictionary of a `validate_` function: the five common
-// keys, then the keys of the details variant.
-PyObject* result_to_pydict(const ValidationResult& result, Kind kind, Source source = {}) noexcept;
+// The flat result dictionary of a `validate_` function for the kind numbered
+// `kind` in kinds::KINDS: the five common keys, then the keys of the details
+// variant.
+PyObject* result_to_pydict(const ValidationResult& result, std::size_t kind, Source source = {}) noexcept;
+
+// A result as one row of the column functions: a new dict of is_valid,
+// error, compact and formatted, in this order.
+PyObject* result_row_to_pydict(const ValidationResult& result) noexcept;
 
 }  // namespace cobalis::python

@@ -1,5 +1,6 @@
 // The _cobalis extension module: its function table. The calling
-// convention all 28 functions share is in calling.hpp.
+// convention all 28 functions share is in calling.hpp; the kinds and their
+// entry points are in core/kinds.hpp.
 #include <Python.h>
 
 #include <array>
@@ -8,16 +9,7 @@
 #include "core/algorithms/damm.hpp"
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/verhoeff.hpp"
-#include "core/validators/bic.hpp"
-#include "core/validators/credit_card.hpp"
-#include "core/validators/ean.hpp"
-#include "core/validators/email.hpp"
-#include "core/validators/iban.hpp"
-#include "core/validators/isbn.hpp"
-#include "core/validators/isin.hpp"
-#include "core/validators/issn.hpp"
-#include "core/validators/lei.hpp"
-#include "core/validators/vat/vat.hpp"
+#include "core/kinds.hpp"
 #include "python/calling.hpp"
 #include "python/convert.hpp"
 #include "python/lookups.hpp"
@@ -34,28 +26,8 @@ PyObject* lookup_body(PyObject*, std::string_view text) noexcept {
     return lookup(text);
 }
 
-// In registration order, which is also the order of __all__.
-constexpr std::array FUNCTIONS{
-    Function{"is_valid_iban", "input", bool_body<validators::iban::is_valid>},
-    Function{"validate_iban", "input", validate_body<validators::iban::validate, Kind::iban>},
-    Function{"is_valid_bic", "input", bool_body<validators::bic::is_valid>},
-    Function{"validate_bic", "input", validate_body<validators::bic::validate, Kind::bic>},
-    Function{"is_valid_credit_card", "input", bool_body<validators::credit_card::is_valid>},
-    Function{"validate_credit_card", "input", validate_body<validators::credit_card::validate, Kind::credit_card>},
-    Function{"is_valid_isbn", "input", bool_body<validators::isbn::is_valid>},
-    Function{"validate_isbn", "input", validate_body<validators::isbn::validate, Kind::isbn>},
-    Function{"is_valid_issn", "input", bool_body<validators::issn::is_valid>},
-    Function{"validate_issn", "input", validate_body<validators::issn::validate, Kind::issn>},
-    Function{"is_valid_isin", "input", bool_body<validators::isin::is_valid>},
-    Function{"validate_isin", "input", validate_body<validators::isin::validate, Kind::isin>},
-    Function{"is_valid_lei", "input", bool_body<validators::lei::is_valid>},
-    Function{"validate_lei", "input", validate_body<validators::lei::validate, Kind::lei>},
-    Function{"is_valid_ean", "input", bool_body<validators::ean::is_valid>},
-    Function{"validate_ean", "input", validate_body<validators::ean::validate, Kind::ean>},
-    Function{"is_valid_vat", "input", bool_body<validators::vat::is_valid>},
-    Function{"validate_vat", "input", validate_body<validators::vat::validate, Kind::vat>},
-    Function{"is_valid_email", "input", bool_body<validators::email::is_valid>},
-    Function{"validate_email", "input", validate_body<validators::email::validate, Kind::email>},
+// The check-digit algorithms and the reference-data lookups.
+constexpr std::array OTHER_FUNCTIONS{
     Function{"luhn_validate", "input", bool_body<algorithms::luhn::validate_str>},
     Function{"luhn_generate", "input", luhn_generate_body},
     Function{"verhoeff_validate", "input", bool_body<algorithms::verhoeff::validate_str>},
@@ -65,6 +37,10 @@ constexpr std::array FUNCTIONS{
     Function{"get_currency", "code", lookup_body<get_currency_body>},
     Function{"get_vat_rate", "country", lookup_body<get_vat_rate_body>},
 };
+
+// In registration order, which is also the order of __all__: is_valid_<kind>
+// and validate_<kind> for every kind, then the others.
+constexpr std::array FUNCTIONS = joined(KindFunctions<false>::FUNCTIONS, OTHER_FUNCTIONS);
 
 MethodTable<FUNCTIONS> methods;
 

@@ -8,11 +8,13 @@ import types
 import typing
 
 import _cobalis
+import _cobalis_batch
+import _cobalis_strict
 import cobalis
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
-from cobalis import _types
+from cobalis import _types, strict
 from conftest import FUNCTION_TABLE, PARAMETER, REGISTERED
 
 PACKAGE = pathlib.Path(cobalis.__file__).resolve().parent
@@ -118,6 +120,8 @@ def test_stub_return_types():
 
 
 # --- the TypedDicts against real results ------------------------------------
+
+
 
 RESULT_TYPES = {
     "iban": _types.IbanResult, "bic": _types.BicResult, "credit_card": _types.CreditCardResult,
@@ -301,3 +305,37 @@ def test_every_error_given_is_one_the_type_admits(kind):
         assert result["is_valid"] or result["error"] in admitted
 
     check()
+
+
+# --- one list of kinds --------------------------------------------------------
+
+
+def test_kinds_agree_across_modules_types_and_stubs():
+    """The kinds the modules have, with their detail keys and strict rules, are those that _types.py and every
+    stub state."""
+    kinds = [name.removeprefix("validate_") for name in _cobalis.__all__ if name.startswith("validate_")]
+    assert list(typing.get_args(_types.Kind)) == kinds == list(_cobalis_batch.VALIDATE_KINDS)
+    strict_stub = ast.parse((PACKAGE.parent / "_cobalis_strict.pyi").read_text())
+    strict_defs = {node.name: node for node in strict_stub.body if isinstance(node, ast.FunctionDef)}
+    assert list(strict_defs) == _cobalis_strict.__all__
+    # cobalis.strict's stub names each function with the module it really comes from.
+    package_stub = ast.parse((PACKAGE / "strict.pyi").read_text())
+    assert stub_all(package_stub) == strict.__all__
+    imported = {alias.asname: node.module for node in package_stub.body if isinstance(node, ast.ImportFrom)
+                for alias in node.names}
+    assert imported == {name: getattr(strict, name).__module__ for name in strict.__all__}
+    detail_keys = {}
+    for kind in kinds:
+        result = getattr(_cobalis, "validate_" + kind)(VALID_BY_KIND[kind][0])
+        result_type = returned("validate_" + kind)
+        assert typing.get_args(type_arguments(result_type)[0]) == (kind,)
+        assert list(result) == list(result_type.__annotations__)
+        detail_keys[kind] = tuple(result)[5:]
+        if "validate_" + kind in strict_defs:
+            strict_type = eval(ast.unparse(strict_defs["validate_" + kind].returns), vars(_types))  # noqa: S307
+            assert list(strict_type.__annotations__) == list(result)
+    if not hasattr(_cobalis_batch, "KINDS"):
+        pytest.skip("_cobalis_batch.KINDS is not in this build yet")
+    assert _cobalis_batch.KINDS == tuple(
+        (kind, detail_keys[kind], "validate_" + kind in _cobalis_strict.__all__) for kind in kinds
+    )

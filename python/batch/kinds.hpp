@@ -3,6 +3,8 @@
 // answer is_valid.
 #pragma once
 
+#include <Python.h>
+
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,5 +30,10 @@ std::span<const Kind> kinds() noexcept;
 // The kind of that name, or null; with `strict`, its strict validation (the
 // same as the plain one for a kind with no national rules).
 const Kind* find_kind(std::string_view name, bool strict = false) noexcept;
+
+// The identifier kinds for Python-side consumers, as the module attribute
+// KINDS: a new tuple of (name, detail keys in result order, whether strict
+// validation adds national rules), or null with an exception set.
+PyObject* kind_table() noexcept;
 
 }  // namespace cobalis::batch

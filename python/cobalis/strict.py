@@ -26,51 +26,12 @@ objects of ``cobalis``.
     'invalid_checksum'
 """
 
-from _cobalis import (
-    is_valid_credit_card,
-    is_valid_ean,
-    is_valid_email,
-    is_valid_isbn,
-    is_valid_issn,
-    is_valid_lei,
-    validate_credit_card,
-    validate_ean,
-    validate_email,
-    validate_isbn,
-    validate_issn,
-    validate_lei,
-)
-from _cobalis_strict import (
-    is_valid_bic,
-    is_valid_iban,
-    is_valid_isin,
-    is_valid_vat,
-    validate_bic,
-    validate_iban,
-    validate_isin,
-    validate_vat,
-)
+import _cobalis
+import _cobalis_strict
 
-# The kinds in the order of the plain functions.
-__all__ = [
-    "is_valid_iban",
-    "validate_iban",
-    "is_valid_bic",
-    "validate_bic",
-    "is_valid_credit_card",
-    "validate_credit_card",
-    "is_valid_isbn",
-    "validate_isbn",
-    "is_valid_issn",
-    "validate_issn",
-    "is_valid_isin",
-    "validate_isin",
-    "is_valid_lei",
-    "validate_lei",
-    "is_valid_ean",
-    "validate_ean",
-    "is_valid_vat",
-    "validate_vat",
-    "is_valid_email",
-    "validate_email",
-]
+# The kinds in the order of the plain functions. A kind with national rules
+# answers with _cobalis_strict's functions, every other with _cobalis's own.
+__all__ = [name for name in _cobalis.__all__ if name.startswith(("is_valid_", "validate_"))]
+globals().update(
+    {name: getattr(_cobalis_strict if name in _cobalis_strict.__all__ else _cobalis, name) for name in __all__}
+)
