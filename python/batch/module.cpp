@@ -23,6 +23,7 @@
 
 #include "python/batch/arrow_abi.hpp"
 #include "python/batch/column.hpp"
+#include "python/batch/column_export.hpp"
 #include "python/batch/kinds.hpp"
 #include "python/batch/parallel.hpp"
 #include "python/batch/strings_in.hpp"
