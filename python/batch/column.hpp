@@ -4,6 +4,9 @@
 // A Column never changes once built. Each export (schema, array, stream)
 // holds a reference to it, so the buffers live until the last consumer has
 // called the export's release callback, whichever order things end in.
+//
+// The buffers and the bool and string builders are in column.cpp, the
+// struct of validate in result_columns.cpp, the exports in column_export.hpp.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +19,6 @@
 #include <vector>
 
 #include "core/types.hpp"
-#include "python/batch/arrow_abi.hpp"
 
 namespace cobalis::batch {
 
@@ -38,6 +40,15 @@ struct Column {
 // Columns, exports and streams of this module that are still alive: zero
 // once every answer and everything exported from it has been released.
 std::int64_t outstanding() noexcept;
+
+// Counts itself in outstanding() while it lives: the base of every object an
+// export hands to a consumer.
+struct Counted {
+    Counted() noexcept;
+    ~Counted();
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+};
 
 // A growable buffer of plain values. Growing goes through realloc, which
 // moves large blocks by remapping pages rather than copying them; freeze()
@@ -235,11 +246,5 @@ private:
     std::int64_t nulls_ = 0;
     std::int64_t errors_ = 0;
 };
-
-// Fill a consumer's struct with a new export of `column`. They throw
-// std::bad_alloc (and fill nothing) when memory runs out.
-void export_schema(const Column& column, arrow::ArrowSchema* out);
-void export_array(const std::shared_ptr<const Column>& column, arrow::ArrowArray* out);
-void export_stream(const std::shared_ptr<const Column>& column, arrow::ArrowArrayStream* out);
 
 }  // namespace cobalis::batch

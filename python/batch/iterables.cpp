@@ -1,0 +1,49 @@
+#include "python/batch/iterables.hpp"
+
+#include <string_view>
+
+#include "python/batch/strings.hpp"
+
+namespace cobalis::batch {
+namespace {
+
+PyObject* answer_one(const Kind& kind, Operation op, PyObject* item, Py_ssize_t index) noexcept {
+    if (item == Py_None) return Py_NewRef(Py_None);
+    if (!PyUnicode_Check(item)) return raise_wrong_item(op, item, index);
+    Py_ssize_t size = 0;
+    const char* bytes = PyUnicode_AsUTF8AndSize(item, &size);
+    if (bytes == nullptr) return nullptr;
+    const std::string_view text(bytes, static_cast<std::size_t>(size));
+    if (op == Operation::is_valid) return Py_NewRef(kind.is_valid(text) ? Py_True : Py_False);
+    return result_dict(kind.validate(text));
+}
+
+}  // namespace
+
+PyObject* from_iterable(const Kind& kind, Operation op, PyObject* values) noexcept {
+    // Text is iterable too, but a column of one-character strings is never meant.
+    if (PyUnicode_Check(values) || PyBytes_Check(values) || PyByteArray_Check(values)) {
+        return raise_wrong_values(op, values);
+    }
+    PyObject* iterator = PyObject_GetIter(values);
+    if (iterator == nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_TypeError)) return nullptr;
+        PyErr_Clear();
+        return raise_wrong_values(op, values);
+    }
+    PyObject* answers = PyList_New(0);
+    Py_ssize_t index = 0;
+    while (answers != nullptr) {
+        PyObject* item = PyIter_Next(iterator);
+        if (item == nullptr) break;
+        PyObject* answer = answer_one(kind, op, item, index++);
+        Py_DECREF(item);
+        if (answer == nullptr || PyList_Append(answers, answer) != 0) Py_CLEAR(answers);
+        Py_XDECREF(answer);
+    }
+    Py_DECREF(iterator);
+    if (answers != nullptr && PyErr_Occurred()) Py_CLEAR(answers);
+    return answers;
+}
+
+}  // namespace cobalis::batch
