@@ -16,6 +16,8 @@
 #include "core/algorithms/damm.hpp"
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/verhoeff.hpp"
+#include "core/repair/layouts.hpp"
+#include "core/repair/spec.hpp"
 #include "core/types.hpp"
 #include "core/validators/bic.hpp"
 #include "core/validators/credit_card.hpp"
@@ -64,39 +66,45 @@ struct Kind {
     // every kind that folds letters, and for those that reject every letter
     // alike (a card number holding "a" fails as one holding "A" does).
     bool case_blind;
+    // What explaining and repairing need besides: folding, the layout of
+    // places, the check characters and their arithmetic (core/repair/).
+    repair::Spec repair;
 };
 
 template <class D>
 constexpr Kind plain(std::string_view name, Validate validate, FastPath is_valid, std::string_view separators,
-                     bool case_blind) noexcept {
-    return {name, variant_of<D>(), D::KEYS, false, validate, is_valid, validate, is_valid, separators, case_blind};
+                     bool case_blind, repair::Spec repair) noexcept {
+    return {name,     variant_of<D>(), D::KEYS,   false,      validate, is_valid,
+            validate, is_valid,        separators, case_blind, repair};
 }
 
 template <class D>
 constexpr Kind with_strict(std::string_view name, Validate validate, FastPath is_valid, Validate validate_strict,
-                           FastPath is_valid_strict, std::string_view separators, bool case_blind) noexcept {
+                           FastPath is_valid_strict, std::string_view separators, bool case_blind,
+                           repair::Spec repair) noexcept {
     return {name, variant_of<D>(), D::KEYS, true, validate, is_valid, validate_strict, is_valid_strict, separators,
-            case_blind};
+            case_blind, repair};
 }
 
 namespace v = validators;
+namespace r = repair::layouts;
 
 // In the order of the Python module's functions.
 inline constexpr std::array KINDS{
     with_strict<IbanDetails>("iban", v::iban::validate, v::iban::is_valid, v::iban::validate_strict,
-                             v::iban::is_valid_strict, SEPARATORS, true),
+                             v::iban::is_valid_strict, SEPARATORS, true, r::IBAN),
     with_strict<BicDetails>("bic", v::bic::validate, v::bic::is_valid, v::bic::validate_strict,
-                            v::bic::is_valid_strict, SEPARATORS, true),
-    plain<CreditCardDetails>("credit_card", v::credit_card::validate, v::credit_card::is_valid, SEPARATORS, true),
-    plain<IsbnDetails>("isbn", v::isbn::validate, v::isbn::is_valid, SEPARATORS, true),
-    plain<IssnDetails>("issn", v::issn::validate, v::issn::is_valid, ISSN_SEPARATORS, true),
+                            v::bic::is_valid_strict, SEPARATORS, true, r::BIC),
+    plain<CreditCardDetails>("credit_card", v::credit_card::validate, v::credit_card::is_valid, SEPARATORS, true, r::CREDIT_CARD),
+    plain<IsbnDetails>("isbn", v::isbn::validate, v::isbn::is_valid, SEPARATORS, true, r::ISBN),
+    plain<IssnDetails>("issn", v::issn::validate, v::issn::is_valid, ISSN_SEPARATORS, true, r::ISSN),
     with_strict<IsinDetails>("isin", v::isin::validate, v::isin::is_valid, v::isin::validate_strict,
-                             v::isin::is_valid_strict, SEPARATORS, true),
-    plain<LeiDetails>("lei", v::lei::validate, v::lei::is_valid, SEPARATORS, true),
-    plain<EanDetails>("ean", v::ean::validate, v::ean::is_valid, SEPARATORS, true),
+                             v::isin::is_valid_strict, SEPARATORS, true, r::ISIN),
+    plain<LeiDetails>("lei", v::lei::validate, v::lei::is_valid, SEPARATORS, true, r::LEI),
+    plain<EanDetails>("ean", v::ean::validate, v::ean::is_valid, SEPARATORS, true, r::EAN),
     with_strict<VatDetails>("vat", v::vat::validate, v::vat::is_valid, v::vat::validate_strict,
-                            v::vat::is_valid_strict, SEPARATORS, true),
-    plain<EmailDetails>("email", v::email::validate, v::email::is_valid, NO_SEPARATORS, false),
+                            v::vat::is_valid_strict, SEPARATORS, true, r::VAT),
+    plain<EmailDetails>("email", v::email::validate, v::email::is_valid, NO_SEPARATORS, false, r::EMAIL_SPEC),
 };
 inline constexpr std::size_t KIND_COUNT = KINDS.size();
 

@@ -1,0 +1,210 @@
+#include "core/repair/arithmetic.hpp"
+
+namespace cobalis::repair {
+
+namespace {
+
+constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool is_letter(char c) noexcept { return c >= 'A' && c <= 'Z'; }
+
+// A digit doubled, its two digits added: what Luhn counts for every second digit.
+constexpr std::array<std::uint8_t, 10> DOUBLED{0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
+
+// Letters read as 10..35 and digits as themselves; how many decimal digits each reads as.
+constexpr unsigned value_of(char c) noexcept {
+    return is_digit(c) ? static_cast<unsigned>(c - '0') : is_letter(c) ? static_cast<unsigned>(c - 'A') + 10 : 0;
+}
+constexpr unsigned digits_of(char c) noexcept { return is_digit(c) ? 1 : is_letter(c) ? 2 : 0; }
+
+// 10^e mod 97, for e mod 96 (10^96 = 1 mod 97).
+constexpr std::array<std::uint8_t, 96> make_powers() noexcept {
+    std::array<std::uint8_t, 96> p{};
+    unsigned v = 1;
+    for (auto& x : p) {
+        x = static_cast<std::uint8_t>(v);
+        v = v * 10 % 97;
+    }
+    return p;
+}
+constexpr std::array<std::uint8_t, 96> POWERS = make_powers();
+constexpr unsigned power(std::size_t e) noexcept { return POWERS[e % 96]; }
+
+// What a character adds to a Luhn sum when `odd` says its last digit stands
+// an odd number of places from the right (and so is doubled).
+constexpr unsigned luhn_term(char c, bool odd) noexcept {
+    const unsigned v = value_of(c);
+    const auto one = [](unsigned d, bool doubled) -> unsigned { return doubled ? DOUBLED[d] : d; };
+    if (v < 10) return digits_of(c) == 0 ? 0 : one(v, odd);
+    return one(v % 10, odd) + one(v / 10, !odd);
+}
+
+}  // namespace
+
+void CandidateChecks::prepare(Arithmetic arithmetic, std::string_view s) noexcept {
+    // ISBN-13 is read as the EAN-13 it is.
+    if (arithmetic == Arithmetic::Mod11 && s.size() == 13) arithmetic = Arithmetic::Gs1;
+    arithmetic_ = arithmetic;
+    s_ = s.substr(0, N - 1);
+    const std::size_t n = s_.size();
+    switch (arithmetic) {
+        case Arithmetic::None: return;
+        case Arithmetic::Luhn:
+        case Arithmetic::Gs1:
+        case Arithmetic::Mod11: {
+            modulus_ = arithmetic == Arithmetic::Mod11 ? 11 : 10;
+            sum_ = 0;
+            for (std::size_t i = 0; i < n; ++i) sum_ = (sum_ + term(s_[i], n - 1 - i)) % modulus_;
+            return;
+        }
+        case Arithmetic::Mod97:
+        case Arithmetic::Mod97Iban:
+        case Arithmetic::LuhnLetters: break;
+    }
+    rotation_ = arithmetic == Arithmetic::Mod97Iban && n >= 4 ? 4 : 0;
+    const auto at = [&](std::size_t j) { return s_[(j + rotation_) % n]; };
+    const bool luhn = arithmetic == Arithmetic::LuhnLetters;
+    prefix_[0] = {0, 0};
+    for (std::size_t j = 0; j < n; ++j) {
+        const char c = at(j);
+        if (luhn) {
+            for (unsigned e = 0; e < 2; ++e) {
+                const unsigned before = prefix_[j][(e + digits_of(c)) & 1];
+                prefix_[j + 1][e] = static_cast<std::uint8_t>((before + luhn_term(c, e == 1)) % 10);
+            }
+        } else {
+            prefix_[j + 1][0] = static_cast<std::uint8_t>((prefix_[j][0] * power(digits_of(c)) + value_of(c)) % 97);
+        }
+    }
+    suffix_[n] = 0;
+    suffix_digits_[n] = 0;
+    for (std::size_t j = n; j-- > 0;) {
+        const char c = at(j);
+        const std::size_t after = suffix_digits_[j + 1];
+        suffix_[j] = static_cast<std::uint8_t>(luhn ? (suffix_[j + 1] + luhn_term(c, (after & 1) != 0)) % 10
+                                                    : (value_of(c) * power(after) + suffix_[j + 1]) % 97);
+        suffix_digits_[j] = static_cast<std::uint16_t>(after + digits_of(c));
+    }
+}
+
+unsigned CandidateChecks::term(char c, std::size_t d) const noexcept {
+    const bool odd = (d & 1) != 0;
+    switch (arithmetic_) {
+        case Arithmetic::Luhn: return is_digit(c) ? (odd ? DOUBLED[c - '0'] : static_cast<unsigned>(c - '0')) : 0;
+        case Arithmetic::Gs1: return is_digit(c) ? static_cast<unsigned>(c - '0') * (odd ? 3 : 1) : 0;
+        case Arithmetic::Mod11: {
+            const unsigned v = is_digit(c) ? static_cast<unsigned>(c - '0') : c == 'X' ? 10 : 0;
+            return v * static_cast<unsigned>((d + 1) % 11) % 11;
+        }
+        default: return 0;
+    }
+}
+
+std::size_t CandidateChecks::checked_place(std::size_t k) const noexcept {
+    const std::size_t n = s_.size();
+    return (k + n - rotation_) % n;
+}
+
+bool CandidateChecks::joined_holds(std::size_t j, std::size_t removed, char first, char second,
+                                   std::size_t edited) const noexcept {
+    // The characters from j + removed on, then those edited in before them.
+    const std::size_t after = suffix_digits_[j + removed];
+    if (arithmetic_ == Arithmetic::LuhnLetters) {
+        unsigned sum = suffix_[j + removed];
+        std::size_t digits = after;
+        if (edited == 2) {
+            sum += luhn_term(second, (digits & 1) != 0);
+            digits += digits_of(second);
+        }
+        sum += luhn_term(first, (digits & 1) != 0);
+        digits += digits_of(first);
+        sum += prefix_[j][digits & 1];
+        return sum % 10 == 0;
+    }
+    unsigned number = suffix_[j + removed];
+    std::size_t digits = after;
+    if (edited == 2) {
+        number += value_of(second) * power(digits);
+        digits += digits_of(second);
+    }
+    number += value_of(first) * power(digits);
+    digits += digits_of(first);
+    number += prefix_[j][0] * power(digits);
+    return number % 97 == 1;
+}
+
+bool CandidateChecks::substitution(std::size_t k, char c) const noexcept {
+    const std::size_t n = s_.size();
+    if (k >= n) return false;
+    switch (arithmetic_) {
+        case Arithmetic::None: return true;
+        case Arithmetic::Luhn:
+        case Arithmetic::Gs1:
+        case Arithmetic::Mod11: {
+            const std::size_t d = n - 1 - k;
+            return place_sum_holds(sum_ + modulus_ - term(s_[k], d) % modulus_ + term(c, d) % modulus_);
+        }
+        default: return joined_holds(checked_place(k), 1, c, 0, 1);
+    }
+}
+
+std::size_t CandidateChecks::solve(std::size_t k, std::array<char, 2>& out) const noexcept {
+    if (arithmetic_ != Arithmetic::Mod97 && arithmetic_ != Arithmetic::Mod97Iban) return NOT_SOLVED;
+    if (k >= s_.size()) return 0;
+    // The number with v in the place is A + v * 10^after (mod 97), where A
+    // holds the prefix moved past the place and the suffix; one v in 0..96
+    // makes it 1, and it is a character only if it is a digit's or a letter's value.
+    const std::size_t j = checked_place(k);
+    const std::size_t after = suffix_digits_[j + 1];
+    const unsigned inverse = power(96 - after % 96);  // of 10^after
+    std::size_t n = 0;
+    for (unsigned width = 1; width <= 2; ++width) {
+        const unsigned a = (prefix_[j][0] * power(after + width) + suffix_[j + 1]) % 97;
+        const unsigned v = (1 + 97 - a) * inverse % 97;
+        if (width == 1 && v < 10) out[n++] = static_cast<char>('0' + v);
+        if (width == 2 && v >= 10 && v < 36) out[n++] = static_cast<char>('A' + v - 10);
+    }
+    return n;
+}
+
+std::size_t CandidateChecks::solve_pair(std::size_t k, std::array<std::array<char, 2>, 2>& out) const noexcept {
+    if (arithmetic_ != Arithmetic::Mod97 && arithmetic_ != Arithmetic::Mod97Iban) return NOT_SOLVED;
+    const std::size_t j = checked_place(k);
+    if (k + 1 >= s_.size() || j + 1 >= s_.size()) return NOT_SOLVED;
+    // Two digits hold 0..99: the one value of 0..96 that makes the number 1,
+    // and that value plus 97 where it is still two digits.
+    const std::size_t after = suffix_digits_[j + 2];
+    const unsigned a = (prefix_[j][0] * power(after + 2) + suffix_[j + 2]) % 97;
+    const unsigned v = (1 + 97 - a) * power(96 - after % 96) % 97;
+    std::size_t n = 0;
+    for (unsigned pair = v; pair < 100; pair += 97) {
+        out[n++] = {static_cast<char>('0' + pair / 10), static_cast<char>('0' + pair % 10)};
+    }
+    return n;
+}
+
+bool CandidateChecks::swap(std::size_t k) const noexcept {
+    const std::size_t n = s_.size();
+    if (k + 1 >= n) return false;
+    const char a = s_[k];
+    const char b = s_[k + 1];
+    switch (arithmetic_) {
+        case Arithmetic::None: return true;
+        case Arithmetic::Luhn:
+        case Arithmetic::Gs1:
+        case Arithmetic::Mod11: {
+            const std::size_t d = n - 1 - k;
+            const unsigned m = modulus_;
+            const unsigned out = term(a, d) % m + term(b, d - 1) % m;
+            const unsigned in = term(b, d) % m + term(a, d - 1) % m;
+            return place_sum_holds(sum_ + 2 * m - out + in);
+        }
+        default: {
+            const std::size_t j = checked_place(k);
+            // The IBAN's move splits the pair across its two ends: the validator decides.
+            if (j + 1 >= n) return true;
+            return joined_holds(j, 2, b, a, 2);
+        }
+    }
+}
+
+}  // namespace cobalis::repair

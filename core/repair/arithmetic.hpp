@@ -1,0 +1,71 @@
+// The check arithmetic of candidate edits, prepared once over an input so
+// that each candidate costs a few operations whatever the input's length:
+// a sum of place values is corrected by the terms an edit changes, and a
+// number read in place (MOD 97-10, Luhn over letters read as two digits) is
+// joined from its prepared prefix, the edited characters and its prepared
+// suffix.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/repair/spec.hpp"
+#include "core/types.hpp"
+
+namespace cobalis::repair {
+
+class CandidateChecks {
+public:
+    // Prepares the sums of `s` (a compact form of at most CAPACITY bytes)
+    // under `arithmetic`; `Mod11` and `Gs1` go by the form's length for ISBN.
+    void prepare(Arithmetic arithmetic, std::string_view s) noexcept;
+
+    // Whether `s` with `c` at `k` may be valid; false only when the check
+    // arithmetic rules it out. Characters outside the kind's layout count for
+    // nothing, so the answers hold for edits that replace them.
+    [[nodiscard]] bool substitution(std::size_t k, char c) const noexcept;
+    // Where the arithmetic can be solved for the character at `k`: the only
+    // characters (at most one digit and one letter) that may make `s` valid
+    // there, written into `out`, and how many; NOT_SOLVED where each
+    // character has to be tried with `substitution`.
+    static constexpr std::size_t NOT_SOLVED = 3;
+    [[nodiscard]] std::size_t solve(std::size_t k, std::array<char, 2>& out) const noexcept;
+    // The same for two digits at `k` and `k + 1` read together: the pairs that
+    // may make `s` valid, in increasing order, written into `out` (two bytes
+    // each); NOT_SOLVED where the pairs have to be tried one by one.
+    [[nodiscard]] std::size_t solve_pair(std::size_t k, std::array<std::array<char, 2>, 2>& out) const noexcept;
+    // Whether `s` with the characters at `k` and `k + 1` swapped may be valid.
+    [[nodiscard]] bool swap(std::size_t k) const noexcept;
+
+private:
+    static constexpr std::size_t N = InlineString::CAPACITY + 1;
+
+    // A term of a sum of place values: `c` at `d` places from the right.
+    [[nodiscard]] unsigned term(char c, std::size_t d) const noexcept;
+    // The prepared sum with `s[k]` replaced by `c`, modulo the sum's modulus.
+    [[nodiscard]] bool place_sum_holds(unsigned sum) const noexcept { return sum % modulus_ == 0; }
+
+    // Numbers read in place, over the checked order of the characters (for
+    // an IBAN, the first four moved to the end): where compact place `k`
+    // stands in it, or N for a swap that the move splits.
+    [[nodiscard]] std::size_t checked_place(std::size_t k) const noexcept;
+    [[nodiscard]] bool joined_holds(std::size_t j, std::size_t removed, char first, char second,
+                                    std::size_t edited) const noexcept;
+
+    Arithmetic arithmetic_ = Arithmetic::None;
+    std::string_view s_;
+    unsigned modulus_ = 1;
+    unsigned sum_ = 0;  // the sum of place values (the place-value arithmetics)
+    std::size_t rotation_ = 0;
+    // Numbers read in place: prefix[j] is the first j characters' number
+    // (MOD 97) or their Luhn sums (for each parity of the digits after them);
+    // suffix[j] the number or Luhn sum of the characters from j and
+    // suffix_digits[j] how many digits they read as.
+    std::array<std::array<std::uint8_t, 2>, N> prefix_{};
+    std::array<std::uint8_t, N> suffix_{};
+    std::array<std::uint16_t, N> suffix_digits_{};
+};
+
+}  // namespace cobalis::repair

@@ -1,0 +1,78 @@
+// Each kind's places and check characters, as explain and suggest read them.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "core/repair/spec.hpp"
+
+namespace cobalis::repair::layouts {
+
+constexpr CheckPlace last_character(std::string_view s, bool) noexcept {
+    return s.empty() ? CheckPlace{} : CheckPlace{s.size() - 1, 1};
+}
+
+// Two letters of country, two check digits, then the account number.
+constexpr std::string_view iban(std::string_view, std::size_t i) noexcept {
+    return i < 2 ? LETTERS : i < 4 ? DIGITS : ALNUM;
+}
+constexpr CheckPlace iban_check(std::string_view s, bool) noexcept {
+    return s.size() >= 4 ? CheckPlace{2, 2} : CheckPlace{};
+}
+
+// Four letters of bank, two of country, then location and branch.
+constexpr std::string_view bic(std::string_view, std::size_t i) noexcept { return i < 6 ? LETTERS : ALNUM; }
+constexpr CheckPlace no_check(std::string_view, bool) noexcept { return {}; }
+
+constexpr std::string_view digits(std::string_view, std::size_t) noexcept { return DIGITS; }
+
+// An ISBN-10 and an ISSN may end in X.
+constexpr std::string_view isbn(std::string_view s, std::size_t i) noexcept {
+    return s.size() == 10 && i == 9 ? DIGITS_X : DIGITS;
+}
+constexpr std::string_view issn(std::string_view s, std::size_t i) noexcept {
+    return s.size() == 8 && i == 7 ? DIGITS_X : DIGITS;
+}
+
+// Two letters of country, nine characters of number, one check digit.
+constexpr std::string_view isin(std::string_view, std::size_t i) noexcept {
+    return i < 2 ? LETTERS : i == 11 ? DIGITS : ALNUM;
+}
+
+// Eighteen letters and digits, then two check digits.
+constexpr std::string_view lei(std::string_view, std::size_t i) noexcept { return i >= 18 ? DIGITS : ALNUM; }
+constexpr CheckPlace lei_check(std::string_view s, bool) noexcept {
+    return s.size() == 20 ? CheckPlace{18, 2} : CheckPlace{};
+}
+
+// Two letters of country, then the national number.
+constexpr std::string_view vat(std::string_view, std::size_t i) noexcept { return i < 2 ? LETTERS : ALNUM; }
+// The national check characters, which only strict validation reads: most
+// countries end in theirs; France's key and the United Kingdom's two check
+// digits stand before the rest, the Netherlands' before the B and the branch,
+// Ireland's letter before its optional second letter.
+constexpr CheckPlace vat_check(std::string_view s, bool strict) noexcept {
+    if (!strict || s.size() < 4) return {};
+    const std::string_view cc = s.substr(0, 2);
+    if (cc == "FR") return s.size() == 13 ? CheckPlace{2, 2} : CheckPlace{};
+    if (cc == "GB") return s.size() == 11 || s.size() == 14 ? CheckPlace{9, 2} : CheckPlace{};
+    if (cc == "NL") return s.size() == 14 ? CheckPlace{10, 1} : CheckPlace{};
+    if (cc == "IE") return s.size() >= 10 ? CheckPlace{9, 1} : CheckPlace{};
+    return {s.size() - 1, 1};
+}
+
+constexpr std::string_view email(std::string_view, std::size_t) noexcept { return EMAIL; }
+
+inline constexpr Spec IBAN{Folding::Upper, iban, true, iban_check, Arithmetic::Mod97Iban, 0};
+inline constexpr Spec BIC{Folding::Upper, bic, true, no_check, Arithmetic::None, 4};
+inline constexpr Spec CREDIT_CARD{Folding::None, digits, true, last_character, Arithmetic::Luhn, NO_COUNTRY};
+// ISBN's arithmetic follows its length: Mod11 for ten characters, Gs1 for 13.
+inline constexpr Spec ISBN{Folding::XOnly, isbn, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
+inline constexpr Spec ISSN{Folding::XOnly, issn, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
+inline constexpr Spec ISIN{Folding::Upper, isin, true, last_character, Arithmetic::LuhnLetters, 0};
+inline constexpr Spec LEI{Folding::Upper, lei, true, lei_check, Arithmetic::Mod97, NO_COUNTRY};
+inline constexpr Spec EAN{Folding::None, digits, true, last_character, Arithmetic::Gs1, NO_COUNTRY};
+inline constexpr Spec VAT{Folding::Upper, vat, true, vat_check, Arithmetic::None, 0};
+inline constexpr Spec EMAIL_SPEC{Folding::None, email, false, no_check, Arithmetic::None, NO_COUNTRY};
+
+}  // namespace cobalis::repair::layouts

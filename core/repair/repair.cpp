@@ -1,0 +1,287 @@
+#include "core/repair/repair.hpp"
+
+#include <algorithm>
+
+#include "core/kinds.hpp"
+#include "core/repair/arithmetic.hpp"
+
+namespace cobalis::repair {
+
+namespace {
+
+// A compact form with, for each of its bytes, where the input held it.
+struct Normal {
+    InlineString compact;
+    std::array<std::uint32_t, InlineString::CAPACITY> from;
+};
+
+constexpr char folded(Folding folding, char c) noexcept {
+    if (folding == Folding::Upper && c >= 'a' && c <= 'z') return static_cast<char>(c - 0x20);
+    if (folding == Folding::XOnly && c == 'x') return 'X';
+    return c;
+}
+
+// The kind's normal form, as its normaliser makes it; false when it does not fit.
+bool normal_form(std::string_view input, const kinds::Kind& kind, Normal& out) noexcept {
+    char* const bytes = out.compact.raw();
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        const char c = input[i];
+        if (kind.separators.find(c) != std::string_view::npos) continue;
+        if (n == InlineString::CAPACITY) return false;
+        bytes[n] = folded(kind.repair.folding, c);
+        out.from[n] = static_cast<std::uint32_t>(i);
+        ++n;
+    }
+    out.compact.commit(n);
+    return true;
+}
+
+constexpr bool allowed(std::string_view layout, char c) noexcept { return layout.find(c) != std::string_view::npos; }
+
+// The first place of `s` holding a character its layout does not allow.
+std::optional<std::size_t> first_misplaced(const Spec& spec, std::string_view s) noexcept {
+    if (!spec.fixed_layout) return std::nullopt;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (!allowed(spec.layout(s, i), s[i])) return i;
+    }
+    return std::nullopt;
+}
+
+using Predicate = bool (*)(std::string_view) noexcept;
+
+// The check characters that make `s` valid with the rest unchanged: the
+// first such, in the layout's order, written into `out`.
+bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predicate is_valid,
+                   std::array<char, 2>& out) noexcept {
+    CandidateChecks checks;
+    checks.prepare(spec.arithmetic, s);
+    InlineString candidate(s);
+    char* const bytes = candidate.raw();
+    const std::size_t k = place.at;
+    if (place.count == 1) {
+        for (const char c : spec.layout(s, k)) {
+            if (!checks.substitution(k, c)) continue;
+            bytes[k] = c;
+            if (is_valid(candidate.view())) {
+                out[0] = c;
+                return true;
+            }
+        }
+        return false;
+    }
+    // Two check digits read together as a number.
+    std::array<std::array<char, 2>, 2> pairs{};
+    const std::size_t solutions = checks.solve_pair(k, pairs);
+    if (solutions != CandidateChecks::NOT_SOLVED) {
+        for (std::size_t i = 0; i < solutions; ++i) {
+            bytes[k] = pairs[i][0];
+            bytes[k + 1] = pairs[i][1];
+            if (is_valid(candidate.view())) {
+                out = pairs[i];
+                return true;
+            }
+        }
+        return false;
+    }
+    // Two check characters of other arithmetic: the first tried against every second.
+    for (const char c : spec.layout(s, k)) {
+        bytes[k] = c;
+        CandidateChecks with_first;
+        with_first.prepare(spec.arithmetic, candidate.view());
+        for (const char d : spec.layout(s, k + 1)) {
+            if (!with_first.substitution(k + 1, d)) continue;
+            bytes[k + 1] = d;
+            if (is_valid(candidate.view())) {
+                out = {c, d};
+                return true;
+            }
+        }
+        bytes[k + 1] = s[k + 1];
+    }
+    return false;
+}
+
+// Visually confusable characters and keys side by side on a QWERTY keyboard.
+constexpr char upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c; }
+
+constexpr bool confusable(char a, char b) noexcept {
+    constexpr std::string_view PAIRS = "O0I1S5B8Z2G6";
+    a = upper(a);
+    b = upper(b);
+    for (std::size_t i = 0; i < PAIRS.size(); i += 2) {
+        if ((a == PAIRS[i] && b == PAIRS[i + 1]) || (a == PAIRS[i + 1] && b == PAIRS[i])) return true;
+    }
+    return false;
+}
+
+struct Key {
+    int row = -1;
+    int x = 0;  // in quarters of a key's width, rows staggered as on a keyboard
+};
+constexpr Key key_of(char c) noexcept {
+    constexpr std::array<std::string_view, 4> ROWS{"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    constexpr std::array<int, 4> OFFSETS{0, 2, 3, 5};
+    c = upper(c);
+    for (std::size_t r = 0; r < ROWS.size(); ++r) {
+        const std::size_t col = ROWS[r].find(c);
+        if (col != std::string_view::npos) return {static_cast<int>(r), OFFSETS[r] + 4 * static_cast<int>(col)};
+    }
+    return {};
+}
+constexpr bool neighbours(char a, char b) noexcept {
+    const Key p = key_of(a);
+    const Key q = key_of(b);
+    if (p.row < 0 || q.row < 0) return false;
+    const int dx = p.x > q.x ? p.x - q.x : q.x - p.x;
+    if (p.row == q.row) return dx == 4;
+    const int dr = p.row > q.row ? p.row - q.row : q.row - p.row;
+    return dr == 1 && dx <= 4;
+}
+static_assert(neighbours('Q', 'W') && neighbours('a', 'Q') && neighbours('1', 'Q') && neighbours('5', 'T'));
+static_assert(!neighbours('1', 'W') && !neighbours('A', 'L') && confusable('o', '0') && !confusable('O', '1'));
+
+constexpr Likelihood likelihood(char from, char to) noexcept {
+    if (confusable(from, to)) return Likelihood::Confusable;
+    if (neighbours(from, to)) return Likelihood::Neighbour;
+    return Likelihood::Other;
+}
+
+// Keeps the `limit` most plausible edits, in the order found among equals.
+void keep(Suggestions& out, std::size_t limit, Edit edit) noexcept {
+    std::size_t at = out.count;
+    while (at > 0 && out.edits[at - 1].likelihood > edit.likelihood) --at;
+    if (at >= limit) return;
+    const std::size_t end = out.count < limit ? out.count : limit - 1;
+    for (std::size_t i = end; i > at; --i) out.edits[i] = out.edits[i - 1];
+    out.edits[at] = edit;
+    if (out.count < limit) ++out.count;
+}
+
+}  // namespace
+
+InlineString Suggestions::at(std::size_t i) const noexcept {
+    InlineString s = compact;
+    if (i >= count) return s;
+    const Edit e = edits[i];
+    char* const bytes = s.raw();
+    if (e.likelihood == Likelihood::Swap) {
+        std::swap(bytes[e.at], bytes[e.at + 1]);
+    } else {
+        bytes[e.at] = e.with;
+    }
+    return s;
+}
+
+Explanation explain(std::size_t kind_number, std::string_view input, bool strict) noexcept {
+    Explanation e;
+    if (kind_number >= kinds::KIND_COUNT) return e;
+    const kinds::Kind& kind = kinds::KINDS[kind_number];
+    const ValidationResult result = (strict ? kind.validate_strict : kind.validate)(input);
+    if (result.is_valid || !result.error) return e;
+    e.error = result.error;
+    Normal normal;
+    if (!normal_form(input, kind, normal)) return e;
+    const std::string_view s = normal.compact.view();
+    const Spec& spec = kind.repair;
+    switch (*result.error) {
+        case ErrorCode::InvalidLength: return e;
+        case ErrorCode::InvalidChecksum: {
+            const CheckPlace place = spec.check_place(s, strict);
+            if (place.count == 0 || place.count > 2 || place.at + place.count > s.size()) return e;
+            std::array<char, 2> expected{};
+            if (!implied_check(spec, place, s, strict ? kind.is_valid_strict : kind.is_valid, expected)) return e;
+            e.expected_bytes.bytes = expected;
+            e.found_bytes = FixedCode<2>::from(s.substr(place.at, place.count));
+            if (place.count == 1) e.found_bytes.bytes[1] = 0;
+            e.check_length = static_cast<std::uint8_t>(place.count);
+            // One check character is to blame; two are read with the whole number.
+            if (place.count == 1) e.position = normal.from[place.at];
+            return e;
+        }
+        default: {
+            if (const auto misplaced = first_misplaced(spec, s)) {
+                e.position = normal.from[*misplaced];
+            } else if ((*result.error == ErrorCode::InvalidCountry || *result.error == ErrorCode::UnsupportedCountry) &&
+                       spec.country_at < s.size()) {
+                e.position = normal.from[spec.country_at];
+            } else if (*result.error == ErrorCode::InvalidPrefix && !s.empty()) {
+                e.position = normal.from[0];
+            }
+            return e;
+        }
+    }
+}
+
+void suggest(std::size_t kind_number, std::string_view input, bool strict, std::size_t limit,
+             Suggestions& out) noexcept {
+    out.count = 0;
+    out.compact.clear();
+    limit = std::min(limit, Suggestions::CAPACITY);
+    if (kind_number >= kinds::KIND_COUNT || limit == 0) return;
+    const kinds::Kind& kind = kinds::KINDS[kind_number];
+    const Predicate is_valid = strict ? kind.is_valid_strict : kind.is_valid;
+    if (is_valid(input)) return;
+    Normal normal;
+    if (!normal_form(input, kind, normal)) return;
+    out.compact = normal.compact;
+    const std::string_view s = out.compact.view();
+    const std::size_t n = s.size();
+    const Spec& spec = kind.repair;
+    if (n == 0) return;
+
+    // Characters outside their place's layout: every one must be edited, so
+    // one edit repairs at most two of them, side by side.
+    std::array<std::size_t, 2> misplaced{};
+    std::size_t misplaced_count = 0;
+    if (spec.fixed_layout) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (allowed(spec.layout(s, i), s[i])) continue;
+            if (misplaced_count == 2) return;
+            misplaced[misplaced_count++] = i;
+        }
+    }
+    const auto edits_all_misplaced = [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = 0; i < misplaced_count; ++i) {
+            if (misplaced[i] < first || misplaced[i] > last) return false;
+        }
+        return true;
+    };
+
+    CandidateChecks checks;
+    checks.prepare(spec.arithmetic, s);
+    InlineString candidate = out.compact;
+    char* const bytes = candidate.raw();
+
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        const char a = s[k];
+        const char b = s[k + 1];
+        if (a == b || !edits_all_misplaced(k, k + 1)) continue;
+        if (spec.fixed_layout && (!allowed(spec.layout(s, k), b) || !allowed(spec.layout(s, k + 1), a))) continue;
+        if (!checks.swap(k)) continue;
+        bytes[k] = b;
+        bytes[k + 1] = a;
+        if (is_valid(candidate.view())) keep(out, limit, {static_cast<std::uint8_t>(k), 0, Likelihood::Swap});
+        bytes[k] = a;
+        bytes[k + 1] = b;
+    }
+    if (misplaced_count == 2) return;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!edits_all_misplaced(k, k)) continue;
+        const char old = s[k];
+        const std::string_view layout = spec.layout(s, k);
+        std::array<char, 2> solved{};
+        const std::size_t solutions = checks.solve(k, solved);
+        const std::string_view tried =
+            solutions == CandidateChecks::NOT_SOLVED ? layout : std::string_view(solved.data(), solutions);
+        for (const char c : tried) {
+            if (c == old || !checks.substitution(k, c)) continue;
+            if (solutions != CandidateChecks::NOT_SOLVED && !allowed(layout, c)) continue;
+            bytes[k] = c;
+            if (is_valid(candidate.view())) keep(out, limit, {static_cast<std::uint8_t>(k), c, likelihood(old, c)});
+        }
+        bytes[k] = old;
+    }
+}
+
+}  // namespace cobalis::repair

@@ -1,0 +1,66 @@
+// What the explaining and repairing of an identifier needs to know of its
+// kind beyond its validators: how the normaliser folds, which characters each
+// place of the compact form can hold, where the check characters stand, which
+// check arithmetic lets a candidate edit be tried in constant time, and where
+// the country code sits. Each kind's row in core/kinds.hpp carries one.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace cobalis::repair {
+
+// How a kind's normaliser folds letters.
+enum class Folding : unsigned char {
+    None,    // bytes kept as they are
+    Upper,   // a..z to A..Z
+    XOnly,   // only x to X (ISBN, ISSN)
+};
+
+// The check arithmetic a candidate edit is tried against before the kind's own
+// validator confirms it. Each answers, for one substituted character or one
+// swap of neighbours, from sums prepared once over the input.
+enum class Arithmetic : unsigned char {
+    None,        // no check characters: every candidate goes to the validator
+    Luhn,        // digits, every second from the right doubled, sum mod 10
+    Gs1,         // digits weighted 1, 3, 1, ... from the right, sum mod 10 (EAN, ISBN-13)
+    Mod11,       // digits and a final X weighted 1, 2, 3, ... from the right, sum mod 11 (ISBN-10, ISSN)
+    Mod97,       // letters read as 10..35, the whole as one number mod 97 = 1 (LEI)
+    Mod97Iban,   // the same after the first four characters move to the end (IBAN)
+    LuhnLetters, // letters read as 10..35, then Luhn over the digits (ISIN)
+};
+
+// The characters a place may hold; a superset of what any valid identifier of
+// the kind holds there, so that no valid one-edit neighbour is missed.
+inline constexpr std::string_view DIGITS = "0123456789";
+inline constexpr std::string_view LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+inline constexpr std::string_view ALNUM = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+inline constexpr std::string_view DIGITS_X = "0123456789X";
+// What an e-mail address is repaired with: the usual characters of its
+// parts. Its places have no fixed layout to blame a character against.
+inline constexpr std::string_view EMAIL = "abcdefghijklmnopqrstuvwxyz0123456789.-_@";
+
+// The check characters of a compact form: `count` characters from `at`;
+// count 0 where the form has none (or they cannot be placed).
+struct CheckPlace {
+    std::size_t at = 0;
+    std::size_t count = 0;
+};
+
+using Layout = std::string_view (*)(std::string_view compact, std::size_t i) noexcept;
+using CheckPlacer = CheckPlace (*)(std::string_view compact, bool strict) noexcept;
+
+inline constexpr std::size_t NO_COUNTRY = static_cast<std::size_t>(-1);
+
+struct Spec {
+    Folding folding;
+    Layout layout;
+    // Whether a character outside its place's layout can be blamed for a
+    // failure (and excluded from repair everywhere but at its place).
+    bool fixed_layout;
+    CheckPlacer check_place;
+    Arithmetic arithmetic;
+    std::size_t country_at;  // where the country code starts, or NO_COUNTRY
+};
+
+}  // namespace cobalis::repair

@@ -1,0 +1,6 @@
+"""Where an invalid identifier breaks, and its valid neighbours one slip away."""
+
+def explain(
+    kind: str, text: str, strict: bool = False
+) -> tuple[str | None, int | None, str | None, str | None]: ...
+def suggest(kind: str, text: str, strict: bool = False, limit: int = 5) -> list[str]: ...
