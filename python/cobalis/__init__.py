@@ -13,6 +13,10 @@ ships type information for them, and adds the ``cobalis`` command line
 check a whole column (an Arrow array, a polars or pandas series, or a list)
 in one call; see ``cobalis._batch``.
 
+``cobalis.explain(kind, text)`` says where an invalid identifier breaks and
+what its check digits should be; ``cobalis.suggest(kind, text)`` lists the
+valid identifiers one typing slip away.
+
 ``cobalis.strict`` offers the same validators with the national rules of IBAN,
 BIC, ISIN and VAT numbers checked too.
 
@@ -49,10 +53,12 @@ from cobalis._types import (  # noqa: F401
 )
 
 from cobalis._batch import is_valid, validate
+from cobalis.explain import Explanation, explain, suggest  # noqa: F401
 from cobalis import strict  # noqa: E402  (strict validation: cobalis.strict)
 
-# The 28 functions of the extension, then the two that take whole columns.
-__all__ = list(_cobalis.__all__) + ["is_valid", "validate"]
+# The 28 functions of the extension, the two that take whole columns, then
+# explaining and repairing.
+__all__ = list(_cobalis.__all__) + ["is_valid", "validate", "explain", "suggest"]
 
 try:
     __version__ = _version("cobalis")

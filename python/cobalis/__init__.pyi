@@ -32,6 +32,7 @@ from _cobalis import (
     get_vat_rate as get_vat_rate,
 )
 from cobalis._batch import is_valid as is_valid, validate as validate
+from cobalis.explain import Explanation as Explanation, explain as explain, suggest as suggest
 from cobalis import strict as strict
 from cobalis._types import (
     BicResult as BicResult,
@@ -89,4 +90,6 @@ __all__ = [
     "get_vat_rate",
     "is_valid",
     "validate",
+    "explain",
+    "suggest",
 ]
