@@ -19,6 +19,7 @@ class BatchResult:
 
 IS_VALID_KINDS: tuple[str, ...]
 VALIDATE_KINDS: tuple[str, ...]
+KERNELS: str  # the kernel level in force: "scalar", "ssse3" or "avx2"
 
 @overload
 def is_valid(kind: str, values: ArrowColumn, *, strict: bool = False, threads: int | None = None) -> BatchResult: ...

@@ -26,6 +26,7 @@
 #include "python/batch/kinds.hpp"
 #include "python/batch/parallel.hpp"
 #include "python/batch/strings_in.hpp"
+#include "python/kernel_level.hpp"
 
 namespace cobalis::batch {
 namespace {
@@ -790,6 +791,7 @@ bool add_new(PyObject* module, const char* name, PyObject* value) noexcept {
 }
 
 PyObject* initialise() noexcept {
+    if (!python::kernel_level_usable()) return nullptr;
     if (!init_strings()) return nullptr;
     if (result_type == nullptr) {
         result_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&result_spec));
@@ -799,7 +801,8 @@ PyObject* initialise() noexcept {
     if (module == nullptr) return nullptr;
     const bool ok = PyModule_AddObjectRef(module, "BatchResult", reinterpret_cast<PyObject*>(result_type)) == 0 &&
                     add_new(module, "IS_VALID_KINDS", kind_names(Operation::is_valid)) &&
-                    add_new(module, "VALIDATE_KINDS", kind_names(Operation::validate));
+                    add_new(module, "VALIDATE_KINDS", kind_names(Operation::validate)) &&
+                    python::add_kernel_level(module);
     if (!ok) {
         Py_DECREF(module);
         return nullptr;

@@ -13,6 +13,7 @@
 #include "core/validators/vat/vat.hpp"
 #include "python/calling.hpp"
 #include "python/convert.hpp"
+#include "python/kernel_level.hpp"
 
 namespace cobalis::python {
 namespace {
@@ -49,6 +50,7 @@ PyObject* the_module = nullptr;
 
 PyMODINIT_FUNC PyInit__cobalis_strict(void) {
     try {
+        if (!cobalis::python::kernel_level_usable()) return nullptr;
         return cobalis::python::create_module_once(cobalis::python::module_def, cobalis::python::methods.methods(),
                                                    cobalis::python::the_module);
     } catch (...) {
