@@ -22,6 +22,7 @@ VALIDATE_KINDS: tuple[str, ...]
 # Per identifier kind: its name, its result's detail keys in their order, and
 # whether strict validation adds national rules.
 KINDS: tuple[tuple[str, tuple[str, ...], bool], ...]
+KERNELS: str  # the kernel level in force: "scalar", "ssse3" or "avx2"
 
 @overload
 def is_valid(kind: str, values: ArrowColumn, *, strict: bool = False, threads: int | None = None) -> BatchResult: ...

@@ -25,6 +25,7 @@
 #include "python/batch/kinds.hpp"
 #include "python/batch/errors.hpp"
 #include "python/convert.hpp"
+#include "python/kernel_level.hpp"
 
 namespace cobalis::batch {
 namespace {
@@ -187,6 +188,7 @@ bool add_new(PyObject* module, const char* name, PyObject* value) noexcept {
 }
 
 PyObject* initialise() noexcept {
+    if (!python::kernel_level_usable()) return nullptr;
     if (!python::init_strings()) return nullptr;
     PyTypeObject* type = result_type();
     if (type == nullptr) return nullptr;
@@ -195,7 +197,7 @@ PyObject* initialise() noexcept {
     const bool ok = PyModule_AddObjectRef(module, "BatchResult", reinterpret_cast<PyObject*>(type)) == 0 &&
                     add_new(module, "IS_VALID_KINDS", kind_names(Operation::is_valid)) &&
                     add_new(module, "VALIDATE_KINDS", kind_names(Operation::validate)) &&
-                    add_new(module, "KINDS", kind_table());
+                    add_new(module, "KINDS", kind_table()) && python::add_kernel_level(module);
     if (!ok) {
         Py_DECREF(module);
         return nullptr;
