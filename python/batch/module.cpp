@@ -23,6 +23,7 @@
 
 #include "python/batch/arrow_abi.hpp"
 #include "python/batch/column.hpp"
+#include "python/batch/compact.hpp"
 #include "python/batch/kinds.hpp"
 #include "python/batch/parallel.hpp"
 #include "python/batch/strings_in.hpp"
@@ -799,7 +800,8 @@ PyObject* initialise() noexcept {
     if (module == nullptr) return nullptr;
     const bool ok = PyModule_AddObjectRef(module, "BatchResult", reinterpret_cast<PyObject*>(result_type)) == 0 &&
                     add_new(module, "IS_VALID_KINDS", kind_names(Operation::is_valid)) &&
-                    add_new(module, "VALIDATE_KINDS", kind_names(Operation::validate));
+                    add_new(module, "VALIDATE_KINDS", kind_names(Operation::validate)) &&
+                    add_compact_type(module);
     if (!ok) {
         Py_DECREF(module);
         return nullptr;
