@@ -155,6 +155,10 @@ PyObject* compact_call(PyObject* self, PyObject* args, PyObject* kwargs) noexcep
     return answer(as_compact(self), PyTuple_GetItem(args, 0), Form::compact);
 }
 
+PyObject* compact_compact(PyObject* self, PyObject* text) noexcept {
+    return answer(as_compact(self), text, Form::compact);
+}
+
 PyObject* compact_formatted(PyObject* self, PyObject* text) noexcept {
     return answer(as_compact(self), text, Form::formatted);
 }
@@ -169,6 +173,12 @@ PyObject* get_kind(PyObject* self, void*) noexcept { return Py_NewRef(as_compact
 PyObject* get_strict(PyObject* self, void*) noexcept { return PyBool_FromLong(as_compact(self)->strict ? 1 : 0); }
 
 PyMethodDef compact_methods[] = {
+    // The same as a call, as a method: a bound built-in method is called
+    // through vectorcall, with no tuple made for its argument, which the
+    // limited API offers no type of our own.
+    {"compact", compact_compact, METH_O,
+     "compact(text, /)\n--\n\n"
+     "The compact form of a valid `text`, as a call answers it; the quicker to call of the two."},
     {"formatted", compact_formatted, METH_O,
      "formatted(text, /)\n--\n\n"
      "The display form of a valid `text` (as validate's \"formatted\"); raises as a call does when it is invalid."},
