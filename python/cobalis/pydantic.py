@@ -165,7 +165,7 @@ class Formatted:
         serialization = core_schema.plain_serializer_function_ser_schema(
             validator.formatted, return_schema=core_schema.str_schema()
         )
-        return {**schema, "serialization": serialization}  # type: ignore[return-value]
+        return {**schema, "serialization": serialization}
 
 
 # The types, one per kind, then those of the kinds with national rules.
