@@ -8,6 +8,7 @@ national types), the functions whose answers the rest of the suite pins down.
 
 import gc
 import json
+import subprocess
 import sys
 import typing
 import weakref
@@ -114,6 +115,11 @@ def holder(request):
     """validate(annotation, value) as a model, a dataclass or an adapter, and the error loc it gives."""
     make, run, loc = HOLDERS[request.param]
     return (lambda annotation, value: run(make(annotation), {"value": value})), loc
+
+
+def test_cobalis_does_not_import_pydantic():
+    code = "import sys, cobalis, cobalis.strict; sys.exit('pydantic' in sys.modules)"
+    assert subprocess.run([sys.executable, "-c", code], timeout=60).returncode == 0
 
 
 def test_every_kind_has_a_type_and_a_description():
