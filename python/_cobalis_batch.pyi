@@ -3,7 +3,7 @@
 # cobalis.validate (cobalis/_batch.py), which answer in the column's own type;
 # these answer an Arrow column with a BatchResult and an iterable with a list.
 
-from collections.abc import Iterable
+from collections.abc import Callable, Iterable
 from typing import final, overload
 
 from cobalis._batch import ArrowColumn, BatchRow
@@ -16,6 +16,23 @@ class BatchResult:
     def __arrow_c_array__(self, requested_schema: object | None = None) -> tuple[object, object]: ...
     def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
     def __len__(self) -> int: ...
+
+@final
+class Compact:
+    """One kind's validator for frameworks that call one per value (cobalis.pydantic).
+
+    Called with a str, it answers the compact form of a valid identifier; for an
+    invalid one it raises the exception that ``error(kind, code)`` returns.
+    """
+
+    def __new__(cls, kind: str, error: Callable[[str, str], BaseException], *, strict: bool = False) -> Compact: ...
+    def __call__(self, text: str, /) -> str: ...
+    def compact(self, text: str, /) -> str: ...
+    def formatted(self, text: str, /) -> str: ...
+    @property
+    def kind(self) -> str: ...
+    @property
+    def strict(self) -> bool: ...
 
 IS_VALID_KINDS: tuple[str, ...]
 VALIDATE_KINDS: tuple[str, ...]

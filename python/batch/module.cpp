@@ -21,6 +21,7 @@
 #include "python/batch/arrow_out.hpp"
 #include "python/batch/call.hpp"
 #include "python/batch/column.hpp"
+#include "python/batch/compact.hpp"
 #include "python/batch/iterables.hpp"
 #include "python/batch/kinds.hpp"
 #include "python/batch/errors.hpp"
@@ -197,7 +198,8 @@ PyObject* initialise() noexcept {
     const bool ok = PyModule_AddObjectRef(module, "BatchResult", reinterpret_cast<PyObject*>(type)) == 0 &&
                     add_new(module, "IS_VALID_KINDS", kind_names(Operation::is_valid)) &&
                     add_new(module, "VALIDATE_KINDS", kind_names(Operation::validate)) &&
-                    add_new(module, "KINDS", kind_table()) && python::add_kernel_level(module);
+                    add_new(module, "KINDS", kind_table()) && python::add_kernel_level(module) &&
+                    add_compact_type(module);
     if (!ok) {
         Py_DECREF(module);
         return nullptr;
