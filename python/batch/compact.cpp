@@ -10,12 +10,14 @@
 // of error; the callable runs only then.
 #include "python/batch/compact.hpp"
 
-#include <array>
 #include <cstddef>
 #include <string_view>
 
+#include "core/kinds.hpp"
 #include "core/types.hpp"
 #include "python/batch/kinds.hpp"
+#include "python/convert.hpp"
+#include "python/errors.hpp"
 
 namespace cobalis::batch {
 namespace {
@@ -23,6 +25,7 @@ namespace {
 struct CompactObject {
     PyObject_HEAD
     const Kind* kind;
+    std::string_view separators;  // what the kind's normaliser drops
     PyObject* name;   // the kind's name, as given to `error`
     PyObject* error;  // error(kind, code) -> the exception to raise
     bool strict;
@@ -30,22 +33,27 @@ struct CompactObject {
 
 PyTypeObject* compact_type = nullptr;
 
-// The error codes as str, made once and shared by every instance.
-std::array<PyObject*, ERROR_CODE_COUNT> code_texts{};
-
-bool init_code_texts() noexcept {
-    for (std::size_t i = 0; i < ERROR_CODE_COUNT; ++i) {
-        if (code_texts[i] != nullptr) continue;
-        code_texts[i] = PyUnicode_InternFromString(error_text(static_cast<ErrorCode>(i)).data());
-        if (code_texts[i] == nullptr) return false;
-    }
-    return true;
-}
+using python::new_text;
 
 CompactObject* as_compact(PyObject* self) noexcept { return reinterpret_cast<CompactObject*>(self); }
 
-PyObject* new_text(std::string_view text) noexcept {
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+std::string_view separators_of(std::string_view name) noexcept {
+    for (const kinds::Kind& kind : kinds::KINDS) {
+        if (kind.name == name) return kind.separators;
+    }
+    return {};
+}
+
+// Whether a valid text is its own compact form: the compact form is the
+// normalised text, so a text with none of the bytes the normaliser drops or
+// folds is it. Every kind that drops separators also folds (or refuses)
+// lower-case letters; the one that drops nothing (e-mail) keeps its input.
+bool is_own_compact_form(std::string_view text, std::string_view separators) noexcept {
+    if (separators.empty()) return true;
+    for (const char c : text) {
+        if ((c >= 'a' && c <= 'z') || separators.find(c) != std::string_view::npos) return false;
+    }
+    return true;
 }
 
 PyObject* compact_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
@@ -78,6 +86,7 @@ PyObject* compact_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noex
     }
     CompactObject* compact = as_compact(self);
     compact->kind = kind;
+    compact->separators = separators_of(kind->name);
     compact->name = own_name;
     compact->error = Py_NewRef(error);
     compact->strict = strict != 0;
@@ -110,8 +119,7 @@ std::nullptr_t raise_invalid(CompactObject* self, ErrorCode code) noexcept {
         PyErr_SetString(PyExc_RuntimeError, "Compact: the error factory is gone");
         return nullptr;
     }
-    PyObject* exception = PyObject_CallFunctionObjArgs(self->error, self->name,
-                                                       code_texts[static_cast<std::size_t>(code)], nullptr);
+    PyObject* exception = PyObject_CallFunctionObjArgs(self->error, self->name, python::error_object(code), nullptr);
     if (exception == nullptr) return nullptr;
     if (PyExceptionInstance_Check(exception)) {
         PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(exception)), exception);
@@ -126,18 +134,16 @@ enum class Form : bool { compact, formatted };
 
 // The compact or display form of `text`, or null with an exception set.
 PyObject* answer(CompactObject* self, PyObject* text, Form form) noexcept {
-    if (!PyUnicode_Check(text)) {
-        PyObject* type_name = PyType_GetQualName(Py_TYPE(text));
-        if (type_name != nullptr) {
-            PyErr_Format(PyExc_TypeError, "Compact(%R) takes a str, not %U", self->name, type_name);
-            Py_DECREF(type_name);
-        }
-        return nullptr;
-    }
+    if (!PyUnicode_Check(text)) return python::raise_type_error(text, "Compact(%R) takes a str, not %U", self->name);
     Py_ssize_t size = 0;
     const char* bytes = PyUnicode_AsUTF8AndSize(text, &size);
     if (bytes == nullptr) return nullptr;
     const std::string_view input(bytes, static_cast<std::size_t>(size));
+    // Most values arrive valid and compact already: the fast path and one
+    // look at the bytes answer those without making the full result.
+    if (form == Form::compact && self->kind->is_valid(input) && is_own_compact_form(input, self->separators)) {
+        return PyUnicode_CheckExact(text) ? Py_NewRef(text) : new_text(input);
+    }
     const ValidationResult result = self->kind->validate(input);
     if (!result.is_valid) return raise_invalid(self, result.error.value_or(ErrorCode::UnknownFormat));
     const std::string_view out = form == Form::compact ? result.compact.view() : result.formatted.view();
@@ -221,7 +227,7 @@ PyType_Spec compact_spec = {
 }  // namespace
 
 bool add_compact_type(PyObject* module) noexcept {
-    if (!init_code_texts()) return false;
+    if (!python::init_strings()) return false;
     if (compact_type == nullptr) {
         compact_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&compact_spec));
         if (compact_type == nullptr) return false;
