@@ -5,6 +5,9 @@
 // 10 - r, with 10 written 0.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 namespace cobalis::algorithms {
 
 namespace mod11 {
@@ -12,23 +15,50 @@ namespace mod11 {
 // The check of a remainder no number is issued with: a value no digit has.
 inline constexpr unsigned NOT_ISSUED = 10;
 
-// The remainder r of `sum` modulo 11 as the check, 10 written `ten`.
-constexpr unsigned remainder_digit(unsigned sum, unsigned ten) noexcept {
-    const unsigned r = sum % 11;
-    return r == 10 ? ten : r;
+namespace detail {
+// The check of each remainder 0..10. A table rather than comparisons: the
+// remainder of a mistyped number is anyone's guess, and compilers make the
+// comparisons branches that would be mispredicted.
+template <unsigned Ten>
+constexpr std::array<std::uint8_t, 11> make_remainder_digits() noexcept {
+    std::array<std::uint8_t, 11> digits{};
+    for (unsigned r = 0; r < 11; ++r) digits[r] = static_cast<std::uint8_t>(r == 10 ? Ten : r);
+    return digits;
+}
+template <unsigned Ten, unsigned Eleven>
+constexpr std::array<std::uint8_t, 11> make_complement_digits() noexcept {
+    std::array<std::uint8_t, 11> digits{};
+    for (unsigned r = 0; r < 11; ++r) digits[r] = static_cast<std::uint8_t>(r == 0 ? Eleven : r == 1 ? Ten : 11 - r);
+    return digits;
+}
+template <unsigned Ten>
+inline constexpr auto REMAINDER_DIGITS = make_remainder_digits<Ten>();
+template <unsigned Ten, unsigned Eleven>
+inline constexpr auto COMPLEMENT_DIGITS = make_complement_digits<Ten, Eleven>();
+}  // namespace detail
+
+// The remainder r of `sum` modulo 11 as the check, 10 written `Ten`.
+template <unsigned Ten>
+constexpr unsigned remainder_digit(unsigned sum) noexcept {
+    if constexpr (Ten == NOT_ISSUED) {
+        return sum % 11;
+    } else {
+        return detail::REMAINDER_DIGITS<Ten>[sum % 11];
+    }
 }
 
 // 11 - r as the check, for the remainder r of `sum` modulo 11: 10 (r = 1)
-// written `ten`, 11 (r = 0) written `eleven`.
-constexpr unsigned complement_digit(unsigned sum, unsigned ten, unsigned eleven) noexcept {
-    const unsigned r = sum % 11;
-    return r == 0 ? eleven : r == 1 ? ten : 11 - r;
+// written `Ten`, 11 (r = 0) written `Eleven`.
+template <unsigned Ten, unsigned Eleven>
+constexpr unsigned complement_digit(unsigned sum) noexcept {
+    return detail::COMPLEMENT_DIGITS<Ten, Eleven>[sum % 11];
 }
 
-static_assert(remainder_digit(21, 0) == 0 && remainder_digit(33, 0) == 0 && remainder_digit(25, 0) == 3);
-static_assert(remainder_digit(21, NOT_ISSUED) == NOT_ISSUED && remainder_digit(11, NOT_ISSUED) == 0);
-static_assert(complement_digit(22, 1, 0) == 0 && complement_digit(23, 1, 0) == 1 && complement_digit(24, 1, 0) == 9);
-static_assert(complement_digit(12, NOT_ISSUED, 0) == NOT_ISSUED && complement_digit(31, 0, 1) == 2);
+static_assert(remainder_digit<0>(21) == 0 && remainder_digit<0>(33) == 0 && remainder_digit<0>(25) == 3);
+static_assert(remainder_digit<NOT_ISSUED>(21) == NOT_ISSUED && remainder_digit<NOT_ISSUED>(11) == 0);
+static_assert(complement_digit<1, 0>(22) == 0 && complement_digit<1, 0>(23) == 1 && complement_digit<1, 0>(24) == 9);
+static_assert(complement_digit<NOT_ISSUED, 0>(12) == NOT_ISSUED && complement_digit<0, 1>(31) == 2);
+static_assert(complement_digit<0, 1>(33) == 1 && complement_digit<0, NOT_ISSUED>(33) == NOT_ISSUED);
 
 }  // namespace mod11
 

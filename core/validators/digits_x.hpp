@@ -57,7 +57,7 @@ constexpr bool mod11_check(std::string_view text) noexcept {
 constexpr char mod11_check_character(std::string_view payload) noexcept {
     // One more character raises every weight by one, which adds the plain sum.
     const DescendingSums sums = descending_sums(payload);
-    const unsigned value = algorithms::mod11::complement_digit(sums.weighted + sums.plain, X_VALUE, 0);
+    const unsigned value = algorithms::mod11::complement_digit<X_VALUE, 0>(sums.weighted + sums.plain);
     return value == X_VALUE ? 'X' : static_cast<char>('0' + value);
 }
 

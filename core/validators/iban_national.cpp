@@ -27,7 +27,7 @@ namespace mod11 = algorithms::mod11;
 // The check digit 11 - r of a MOD 11 sum (0 for r = 0); r = 1 would need
 // the digit 10, which such numbers never carry.
 constexpr bool mod11_check_digit_holds(unsigned sum, char check) noexcept {
-    return digit_value(check) == mod11::complement_digit(sum, mod11::NOT_ISSUED, 0);
+    return digit_value(check) == mod11::complement_digit<mod11::NOT_ISSUED, 0>(sum);
 }
 
 // ---- ISO 7064 MOD 97-10 over the whole BBAN ----------------------------------
@@ -170,7 +170,7 @@ constexpr bool poland(std::string_view bban) noexcept {
 // and branch take the last eight); 11 - r, with 10 written 1 and 11 written 0.
 inline constexpr std::array<unsigned, 10> SPAIN_WEIGHTS{1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
 inline constexpr auto SPAIN_BANK_BRANCH_WEIGHTS = weights_from<2, 8>(SPAIN_WEIGHTS);
-constexpr unsigned spanish_check_digit(unsigned sum) noexcept { return mod11::complement_digit(sum, 1, 0); }
+constexpr unsigned spanish_check_digit(unsigned sum) noexcept { return mod11::complement_digit<1, 0>(sum); }
 constexpr bool spain(std::string_view bban) noexcept {
     return digit_value(bban[8]) == spanish_check_digit(weighted_sum(bban, SPAIN_BANK_BRANCH_WEIGHTS)) &&
            digit_value(bban[9]) == spanish_check_digit(weighted_sum(bban.substr(10), SPAIN_WEIGHTS));

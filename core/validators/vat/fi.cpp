@@ -7,7 +7,7 @@ namespace cobalis::validators::vat::fi {
 bool is_valid(std::string_view national) noexcept {
     constexpr std::array<unsigned, 7> WEIGHTS{7, 9, 10, 5, 8, 4, 2};
     if (!digits_of_length(national, 8)) return false;
-    return digit_value(national[7]) == mod11::complement_digit(weighted_sum(national, WEIGHTS), mod11::NOT_ISSUED, 0);
+    return digit_value(national[7]) == mod11::complement_digit<mod11::NOT_ISSUED, 0>(weighted_sum(national, WEIGHTS));
 }
 
 // The shape rule already holds the check.

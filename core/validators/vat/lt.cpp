@@ -19,7 +19,7 @@ constexpr bool check_holds(std::string_view digits) noexcept {
     constexpr auto shifted = weights_from<0, N>(SHIFTED_WEIGHTS);
     if (digits[N - 1] != '1') return false;
     unsigned r = weighted_sum(digits, weights) % 11;
-    if (r == 10) r = mod11::remainder_digit(weighted_sum(digits, shifted), 0);
+    if (r == 10) r = mod11::remainder_digit<0>(weighted_sum(digits, shifted));
     return digit_value(digits[N]) == r;
 }
 

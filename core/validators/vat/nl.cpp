@@ -12,7 +12,7 @@ namespace {
 // ninth, divide by 11.
 constexpr bool passes_eleven_test(std::string_view national) noexcept {
     constexpr std::array<unsigned, 8> WEIGHTS{9, 8, 7, 6, 5, 4, 3, 2};
-    return digit_value(national[8]) == mod11::remainder_digit(weighted_sum(national, WEIGHTS), mod11::NOT_ISSUED);
+    return digit_value(national[8]) == mod11::remainder_digit<mod11::NOT_ISSUED>(weighted_sum(national, WEIGHTS));
 }
 
 // "NL", the nine digits, "B" and the sequence number read as one decimal

@@ -11,7 +11,7 @@ bool is_valid(std::string_view national) noexcept { return digits_of_length(nati
 
 bool has_valid_check(std::string_view national) noexcept {
     constexpr std::array<unsigned, 7> WEIGHTS{8, 7, 6, 5, 4, 3, 2};
-    return digit_value(national[7]) == mod11::complement_digit(weighted_sum(national, WEIGHTS), 0, mod11::NOT_ISSUED);
+    return digit_value(national[7]) == mod11::complement_digit<0, mod11::NOT_ISSUED>(weighted_sum(national, WEIGHTS));
 }
 
 }  // namespace cobalis::validators::vat::si
