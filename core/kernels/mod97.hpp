@@ -22,6 +22,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "core/algorithms/mod97_10.hpp"
 #include "core/kernels/block.hpp"
 #include "core/kernels/classes.hpp"
 #include "core/kernels/dispatch.hpp"
@@ -29,21 +30,10 @@
 
 namespace cobalis::kernels {
 
-inline constexpr std::uint32_t MOD97 = 97;
-// 10^96 = 1 (mod 97), by Fermat: powers of ten repeat with this period.
-inline constexpr std::size_t PLACES_PERIOD = 96;
-
-// 10^k mod 97 for k = 0..95.
-inline constexpr auto POWERS_OF_TEN = [] {
-    std::array<std::uint8_t, PLACES_PERIOD> powers{};
-    std::uint32_t p = 1;
-    for (auto& power : powers) {
-        power = static_cast<std::uint8_t>(p);
-        p = p * 10 % MOD97;
-    }
-    return powers;
-}();
-constexpr std::uint32_t power_of_ten(std::size_t k) noexcept { return POWERS_OF_TEN[k % PLACES_PERIOD]; }
+// The arithmetic of MOD 97-10: the modulus, and 10^k mod 97 for a place k.
+using algorithms::mod97_10::MODULUS;
+using algorithms::mod97_10::power_of_ten;
+using algorithms::mod97_10::POWERS_OF_TEN;
 
 inline constexpr std::size_t HEAD = 4;
 
@@ -57,7 +47,7 @@ struct NormalMod97 {
     std::uint16_t places;    // decimal digits it stands for
     bool all_alphanumeric;   // every byte of it a digit or a letter
 
-    constexpr std::uint32_t remainder() const noexcept { return residue % MOD97; }
+    constexpr std::uint32_t remainder() const noexcept { return residue % MODULUS; }
     constexpr char operator[](std::size_t i) const noexcept { return static_cast<char>(head >> (8 * i)); }
     friend constexpr bool operator==(const NormalMod97&, const NormalMod97&) noexcept = default;
 };
@@ -100,10 +90,10 @@ constexpr NormalMod97 mod97_of_normal_form(std::string_view input, std::size_t c
         ++size;
         const std::uint8_t folded = FoldUpper::apply(byte);
         if (Digits::is(folded)) {
-            out.residue = (out.residue * 10 + (folded - '0')) % MOD97;
+            out.residue = (out.residue * 10 + (folded - '0')) % MODULUS;
             out.places = static_cast<std::uint16_t>(out.places + 1);
         } else if (Upper::is(folded)) {
-            out.residue = (out.residue * 100 + (folded - 'A' + 10u)) % MOD97;
+            out.residue = (out.residue * 100 + (folded - 'A' + 10u)) % MODULUS;
             out.places = static_cast<std::uint16_t>(out.places + 2);
         } else {
             out.all_alphanumeric = false;
@@ -294,7 +284,7 @@ struct Tally {
             head = head_from(w, p, size);
             residue = w.sum;
         } else {
-            residue = residue % MOD97 * POWERS_OF_TEN[w.places] + w.sum;
+            residue = residue % MODULUS * POWERS_OF_TEN[w.places] + w.sum;
         }
         strangers |= w.keep & ~w.alphanumeric;
         kept += static_cast<std::uint32_t>(std::popcount(w.keep));

@@ -171,12 +171,12 @@ constexpr Facts facts_of(std::string_view input) noexcept {
 // letters and two digits) and R the rest; so the rearranged one is
 // 10^6 * (written) + H * (1 - 10^(p + 6)), all mod 97.
 constexpr bool rearranged_leaves_one(const Facts& f) noexcept {
-    using kernels::MOD97;
+    using kernels::MODULUS;
     using kernels::power_of_ten;
-    const std::uint32_t one_minus_power = MOD97 + 1 - power_of_ten(f.places);
+    const std::uint32_t one_minus_power = MODULUS + 1 - power_of_ten(f.places);
     const std::uint64_t rearranged = std::uint64_t{f.residue} * power_of_ten(HEAD_PLACES) +
                                      std::uint64_t{head_number({f[0], f[1], f[2], f[3]})} * one_minus_power;
-    return rearranged % MOD97 == 1;
+    return rearranged % MODULUS == 1;
 }
 static_assert(rearranged_leaves_one(facts_of("GB82 WEST 1234 5698 7654 32")));
 static_assert(!rearranged_leaves_one(facts_of("GB82WEST12345698765433")));
