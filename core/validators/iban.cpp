@@ -107,7 +107,7 @@ ValidationResult validate_with(std::string_view input) noexcept {
     return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
         NormalForm normal_form{input, r.compact};
         const Facts facts = facts_of(kernels::mod97_of_normal_form(input, InlineString::CAPACITY));
-        if (const auto error = first_failure(failures(facts))) return error;
+        if (const auto error = first_failure(facts)) return error;
         if constexpr (strict) {
             if (const auto error = national_failure(input, layout_of_country(facts.head), facts.size, normal_form)) {
                 return error;

@@ -91,43 +91,50 @@ struct Facts {
     bool leaves_one;  // MOD 97-10 of it with the first four bytes moved to the end is 1
 };
 
-enum Check : unsigned {
-    Fits,
-    LongEnough,
-    CountryLetters,
-    CheckDigitPlaces,
-    RegisteredCountry,
-    RegisteredLength,
-    Charset,
-    Checksum,
-    CHECKS
+// A check's answer, and the error of an IBAN that fails it first. The fast
+// path skips a check that the others imply once they all hold.
+struct Rule {
+    bool holds;
+    ErrorCode error;
+    bool implied_by_the_others = false;
 };
 
-inline constexpr std::array<ErrorCode, CHECKS> ERROR_OF_CHECK{
-    ErrorCode::InvalidCharset,   ErrorCode::InvalidLength,      ErrorCode::InvalidCountry,
-    ErrorCode::InvalidStructure, ErrorCode::UnsupportedCountry, ErrorCode::InvalidLength,
-    ErrorCode::InvalidCharset,   ErrorCode::InvalidChecksum,
-};
+inline constexpr bool IMPLIED = true;
 
 inline constexpr std::size_t MIN_STORED = 5;
+static_assert(SHORTEST_IBAN >= MIN_STORED &&
+              std::all_of(IBAN_REGISTRY.begin(), IBAN_REGISTRY.end(),
+                          [](const Registered& entry) { return entry.length <= InlineString::CAPACITY; }));
 
-constexpr unsigned failed(Check check, bool fails) noexcept { return unsigned{fails} << check; }
-
-// The checks an IBAN fails, one bit each in their order. Every check is made
-// and their answers joined without a branch: about half the inputs the fast
-// path sees fail, and which check fails varies from one to the next.
-constexpr unsigned failures(const Facts& f) noexcept {
+// The international checks in their order, handed to `verdict`. Every check
+// is made: the fast path joins their answers without a branch, as about half
+// the inputs it sees fail and which check fails varies from one to the next.
+template <class Verdict>
+constexpr auto judged(const Facts& f, Verdict verdict) noexcept {
     const std::size_t length = registered_length(f.head);
-    return failed(Fits, f.size > InlineString::CAPACITY) | failed(LongEnough, f.size < MIN_STORED) |
-           failed(CountryLetters, !f.country_letters) | failed(CheckDigitPlaces, !f.check_digit_places) |
-           failed(RegisteredCountry, length == 0) | failed(RegisteredLength, f.size != length) |
-           failed(Charset, !f.all_alphanumeric) | failed(Checksum, !f.leaves_one);
+    // Implied: a text of a registered length fits and has five bytes; one
+    // that opens with letters is not empty, so a length of 0 is no match.
+    return verdict(Rule{f.size <= InlineString::CAPACITY, ErrorCode::InvalidCharset, IMPLIED},  // else not normalised
+                   Rule{f.size >= MIN_STORED, ErrorCode::InvalidLength, IMPLIED},
+                   Rule{f.country_letters, ErrorCode::InvalidCountry},
+                   Rule{f.check_digit_places, ErrorCode::InvalidStructure},
+                   Rule{length != 0, ErrorCode::UnsupportedCountry, IMPLIED},
+                   Rule{f.size == length, ErrorCode::InvalidLength},
+                   Rule{f.all_alphanumeric, ErrorCode::InvalidCharset},
+                   Rule{f.leaves_one, ErrorCode::InvalidChecksum});
+}
+
+constexpr bool all_pass(const Facts& f) noexcept {
+    return judged(f, [](auto... rule) { return ((rule.implied_by_the_others | rule.holds) & ...); });
 }
 
 // The error of the first check failed, if any.
-constexpr std::optional<ErrorCode> first_failure(unsigned failures) noexcept {
-    if (failures == 0) return std::nullopt;
-    return ERROR_OF_CHECK[static_cast<std::size_t>(std::countr_zero(failures))];
+constexpr std::optional<ErrorCode> first_failure(const Facts& f) noexcept {
+    return judged(f, [](auto... rule) {
+        std::optional<ErrorCode> error;
+        (void)((rule.holds || (error = rule.error, false)) && ...);
+        return error;
+    });
 }
 
 // ---- the facts, from the kernels' answers -------------------------------------
@@ -183,23 +190,23 @@ constexpr Facts facts_of(const kernels::RearrangedMod97& r, std::uint32_t head) 
 struct InternationalChecks {
     static constexpr std::size_t CAPACITY = InlineString::CAPACITY;
     static constexpr std::size_t SHORTEST = SHORTEST_IBAN;
-    static constexpr bool pass(const kernels::NormalMod97& f) noexcept { return failures(facts_of(f)) == 0; }
+    static constexpr bool pass(const kernels::NormalMod97& f) noexcept { return all_pass(facts_of(f)); }
     static constexpr bool pass(const kernels::RearrangedMod97& r, std::uint32_t head) noexcept {
-        return failures(facts_of(r, head)) == 0;
+        return all_pass(facts_of(r, head));
     }
 };
 
-constexpr unsigned failures_of(std::string_view text) noexcept {
-    return failures(facts_of(kernels::scalar::mod97_of_normal_form(text, InlineString::CAPACITY)));
+constexpr std::optional<ErrorCode> first_failure_of(std::string_view text) noexcept {
+    return first_failure(facts_of(kernels::scalar::mod97_of_normal_form(text, InlineString::CAPACITY)));
 }
-static_assert(failures_of("GB82 WEST 1234 5698 7654 32") == 0 && failures_of("gb82west12345698765432") == 0);
-static_assert(first_failure(failures_of("GB82WEST12345698765433")) == ErrorCode::InvalidChecksum);
-static_assert(first_failure(failures_of("GB82WEST1234569876543")) == ErrorCode::InvalidLength);
-static_assert(first_failure(failures_of("XX82WEST12345698765432")) == ErrorCode::UnsupportedCountry);
-static_assert(first_failure(failures_of("G382WEST12345698765432")) == ErrorCode::InvalidCountry);
-static_assert(first_failure(failures_of("GBX2WEST12345698765432")) == ErrorCode::InvalidStructure);
-static_assert(first_failure(failures_of("GB82WEST1234569876543!")) == ErrorCode::InvalidCharset);
-static_assert(first_failure(failures_of("GB82")) == ErrorCode::InvalidLength);
+static_assert(!first_failure_of("GB82 WEST 1234 5698 7654 32") && !first_failure_of("gb82west12345698765432"));
+static_assert(first_failure_of("GB82WEST12345698765433") == ErrorCode::InvalidChecksum);
+static_assert(first_failure_of("GB82WEST1234569876543") == ErrorCode::InvalidLength);
+static_assert(first_failure_of("XX82WEST12345698765432") == ErrorCode::UnsupportedCountry);
+static_assert(first_failure_of("G382WEST12345698765432") == ErrorCode::InvalidCountry);
+static_assert(first_failure_of("GBX2WEST12345698765432") == ErrorCode::InvalidStructure);
+static_assert(first_failure_of("GB82WEST1234569876543!") == ErrorCode::InvalidCharset);
+static_assert(first_failure_of("GB82") == ErrorCode::InvalidLength);
 static_assert(InternationalChecks::pass(kernels::scalar::mod97_rearranged("gb82WEST12345698765432"), 0x32386267));
 static_assert(!InternationalChecks::pass(kernels::scalar::mod97_rearranged("GB82WEST12345698765433"), 0x32384247));
 static_assert(!InternationalChecks::pass(kernels::scalar::mod97_rearranged("G382WEST12345698765432"), 0x32383347));
