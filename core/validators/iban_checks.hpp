@@ -1,25 +1,13 @@
 // The checks of an IBAN, and the tables they read, all derived when compiling
-// from the one registry table (iban_registry.hpp).
-//
-// The international checks, in their order, each naming the error of an IBAN
-// that fails it first:
-//
-//   the normal form fits the buffer           invalid_charset
-//   it has at least five bytes                invalid_length
-//   bytes 1 and 2 are letters                 invalid_country
-//   bytes 3 and 4 are digits                  invalid_structure
-//   the country is registered                 unsupported_country
-//   the IBAN has the country's length         invalid_length
-//   the rest holds only digits and letters    invalid_charset
-//   MOD 97-10, head moved to the end, is 1    invalid_checksum
-//
-// Strict validation adds the country's BBAN layout (invalid_structure) and
-// its national check digits (invalid_checksum).
+// from the one registry table (iban_registry.hpp). The international checks
+// are listed once, in their order and with their errors (`judged`), for
+// validate and the fast path alike; strict validation adds the country's BBAN
+// layout (invalid_structure) and its national check digits
+// (invalid_checksum).
 #pragma once
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
