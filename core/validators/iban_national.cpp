@@ -11,6 +11,7 @@
 #include "core/algorithms/check_digits.hpp"
 #include "core/algorithms/decimal.hpp"
 #include "core/algorithms/luhn.hpp"
+#include "core/algorithms/mod97_10.hpp"
 #include "core/algorithms/weighted_sum.hpp"
 #include "core/validators/iban.hpp"
 #include "core/validators/text.hpp"
@@ -60,7 +61,8 @@ constexpr bool mod97_complement(std::string_view iban) noexcept {
     return bban_remainder(iban) == 0 && key >= 1 && key <= 97;
 }
 
-static_assert(bban_remainder("PT50000201231234567890154") == 1 && mod97_remainder("000201231234567890154") == 1);
+static_assert(bban_remainder("PT50000201231234567890154") == 1 &&
+              algorithms::mod97_10::remainder("000201231234567890154") == 1);
 static_assert(mod97_10("PT50000201231234567890154") && mod97_10("MK07250120000058984") &&
               mod97_10("XK051212012345678906") && !mod97_10("PT51000201231234567890154"));
 static_assert(mod97_complement("TN5910006035183598478831") && mod97_complement("MR1300020001010000123456753"));
@@ -69,7 +71,7 @@ static_assert(mod97_complement("TN5910006035183598478831") && mod97_complement("
 
 // Belgium (Febelfin): the first ten digits mod 97 are the last two, 97 for 0.
 constexpr bool belgium(std::string_view bban) noexcept {
-    const unsigned r = mod97_remainder(bban.substr(0, 10));
+    const unsigned r = algorithms::mod97_10::remainder(bban.substr(0, 10));
     return two_digits_at(bban, 10) == (r == 0 ? 97 : r);
 }
 
