@@ -152,6 +152,8 @@ def test_sql_functions(spark, frame):
 
 
 def test_filter_and_with_column(frame):
+    named = frame.select(cobalis.spark.is_valid("iban", "value"), cobalis.spark.validate("vat", F.upper("value"), strict=True))
+    assert named.columns == ["is_valid_iban(value)", "strict_validate_vat(upper(value))"]  # as SQL names them
     checked = frame.withColumn("ok", cobalis.spark.is_valid("iban", F.col("value")))
     assert checked.schema["ok"].dataType.simpleString() == "boolean"
     kept = checked.filter(cobalis.spark.is_valid("iban", frame.value, strict=True)).orderBy("id")

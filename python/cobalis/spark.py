@@ -36,8 +36,6 @@ from pyspark.sql.types import BooleanType, StringType, StructField, StructType
 from cobalis._batch import FIELDS, IS_VALID_KINDS, VALIDATE_KINDS, Operation, core
 
 if TYPE_CHECKING:
-    import pandas
-    import pyarrow
     from pyspark.sql import SparkSession
 
 __all__ = ["is_valid", "validate", "register", "RESULT"]
@@ -87,16 +85,26 @@ def _call(operation: Operation, kind: str, column: Column | str, strict: bool) -
     if isinstance(column, str):
         column = F.col(column)
     elif not isinstance(column, Column):
-        raise TypeError(f"cobalis.spark.{operation}: column must be a Column or a column name, not {type(column).__name__}")
+        raise TypeError(
+            f"cobalis.spark.{operation}: column must be a Column or a column name, not {type(column).__name__}"
+        )
+    name = f"{'strict_' if strict else ''}{operation}_{kind}({_text(column)})"
     if hasattr(F, "collate"):
         # Accepts strings only, with no implicit cast: another type fails the
         # analysis of the query, on the driver, naming the column and its type.
         column = F.collate(column, "UTF8_BINARY")
-    answer = _udf(operation, kind, strict, ARROW_UDFS)(column)
+    answer: Column = _udf(operation, kind, strict, ARROW_UDFS)(column)
     if operation == "validate" and not ARROW_UDFS:
         # A pandas UDF cannot answer a missing struct, only one of missing fields.
         answer = F.when(column.isNotNull(), answer)
-    return answer
+    # Named as a call on the column itself, as Spark names its own functions.
+    return answer.alias(name)
+
+
+def _text(column: Column) -> str:
+    """The expression of ``column`` as Spark shows it: ``Column<'upper(iban)'>`` gives ``upper(iban)``."""
+    text = repr(column)
+    return text[8:-2] if text.startswith("Column<'") and text.endswith("'>") else text
 
 
 @lru_cache(maxsize=None)
@@ -104,31 +112,32 @@ def _udf(operation: Operation, kind: str, strict: bool, arrow: bool) -> Any:
     """The Spark UDF for one function, made once."""
     check = core(operation)
     returns = BooleanType() if operation == "is_valid" else RESULT
+    function: Callable[..., Any]
+    make: Any  # pyspark's overloads want the kind of UDF that the hints below tell it
 
     if arrow:
-        import pyarrow as pa
+        import pyarrow as pa  # type: ignore[import-untyped]
+        from pyspark.sql.pandas.functions import arrow_udf as make
 
         def column(values: pa.Array) -> pa.Array:
             return pa.array(check(kind, values, strict=strict, threads=1))
 
-        function: Callable[..., Any] = column
-        hint: Any = pa.Array
-        make = F.arrow_udf
+        function, hint = column, pa.Array
     else:
-        import pandas as pd
+        import pandas as pd  # type: ignore[import-untyped]
+        from pyspark.sql.pandas.functions import pandas_udf as make
 
-        def series(values: pd.Series) -> pd.Series:
+        def series(values: pd.Series) -> pd.Series | pd.DataFrame:
             import pyarrow as pa
 
             # Through Arrow, whatever pandas' string dtype: a missing value stays null.
-            answer = pa.array(check(kind, pa.array(values, type=pa.string(), from_pandas=True), strict=strict, threads=1))
+            strings = pa.array(values, type=pa.string(), from_pandas=True)
+            answer = pa.array(check(kind, strings, strict=strict, threads=1))
             if operation == "is_valid":
                 return answer.to_pandas()
             return pd.DataFrame({name: answer.field(name).to_pandas() for name in FIELDS})
 
-        function = series
-        hint = pd.Series
-        make = F.pandas_udf
+        function, hint = series, pd.Series
     # Spark reads the kind of UDF from the hints: one column in, one out.
     function.__annotations__ = {"values": hint, "return": hint}
     function.__name__ = function.__qualname__ = f"{'strict_' if strict else ''}{operation}_{kind}"
