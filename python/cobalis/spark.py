@@ -22,6 +22,8 @@ Every executor's Python must have cobalis installed (and pyarrow).
 A kind that does not exist, or a column that is not a column, raises at the
 call, on the driver; a column that is not of strings fails when the query is
 analysed (Spark 4.0 and later), on the driver too, before any task runs.
+The SQL functions cannot check their argument so: one not of strings fails
+in the executors, with the TypeError of ``cobalis.is_valid``.
 """
 
 from __future__ import annotations
