@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/algorithms/mod97_10.hpp"
 #include "core/kernels/block.hpp"
 #include "core/kernels/classes.hpp"
 #include "core/kernels/digit_strings.hpp"
@@ -19,7 +20,6 @@
 #include "core/kernels/mod97_rearranged.hpp"
 #include "core/kernels/separators.hpp"
 #include "core/kernels/dispatch.hpp"
-#include "core/validators/iban.hpp"
 #include "fuzz/check.hpp"
 
 namespace cobalis::proof {
@@ -208,7 +208,7 @@ void check_texts(std::string_view input) {
             }
         }
     }
-    const validators::iban::Mod97 got = validators::iban::mod97(head, tail);
+    const algorithms::mod97_10::Reading got = algorithms::mod97_10::read(head, tail);
     if (got.all_alphanumeric != alnum || got.remainder != r) broken("mod97", "MOD 97-10 follows its rule", input);
 
     // The kernel over the normal form: the text with separators dropped and

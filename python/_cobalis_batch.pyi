@@ -3,7 +3,7 @@
 # cobalis.validate (cobalis/_batch.py), which answer in the column's own type;
 # these answer an Arrow column with a BatchResult and an iterable with a list.
 
-from collections.abc import Iterable
+from collections.abc import Callable, Iterable
 from typing import final, overload
 
 from cobalis._batch import ArrowColumn, BatchRow
@@ -17,11 +17,29 @@ class BatchResult:
     def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
     def __len__(self) -> int: ...
 
+@final
+class Compact:
+    """One kind's validator for frameworks that call one per value (cobalis.pydantic).
+
+    Called with a str, it answers the compact form of a valid identifier; for an
+    invalid one it raises the exception that ``error(kind, code)`` returns.
+    """
+
+    def __new__(cls, kind: str, error: Callable[[str, str], BaseException], *, strict: bool = False) -> Compact: ...
+    def __call__(self, text: str, /) -> str: ...
+    def compact(self, text: str, /) -> str: ...
+    def formatted(self, text: str, /) -> str: ...
+    @property
+    def kind(self) -> str: ...
+    @property
+    def strict(self) -> bool: ...
+
 IS_VALID_KINDS: tuple[str, ...]
 VALIDATE_KINDS: tuple[str, ...]
 # Per identifier kind: its name, its result's detail keys in their order, and
 # whether strict validation adds national rules.
 KINDS: tuple[tuple[str, tuple[str, ...], bool], ...]
+KERNELS: str  # the kernel level in force: "scalar", "ssse3" or "avx2"
 
 @overload
 def is_valid(kind: str, values: ArrowColumn, *, strict: bool = False, threads: int | None = None) -> BatchResult: ...

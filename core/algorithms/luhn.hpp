@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/algorithms/check_digits.hpp"
 #include "core/kernels/digit_sums.hpp"
 
 namespace cobalis::algorithms::luhn {
@@ -54,8 +55,7 @@ constexpr std::uint8_t generate_str(std::string_view payload) noexcept {
         sum += double_it ? doubled(v) : v;
         double_it = !double_it;
     }
-    sum %= 10;
-    return static_cast<std::uint8_t>((10 - sum) % 10);
+    return static_cast<std::uint8_t>(mod10::complement_digit(static_cast<unsigned>(sum % 10)));
 }
 
 }  // namespace cobalis::algorithms::luhn

@@ -27,7 +27,7 @@ struct RearrangedMod97 {
     bool all_alphanumeric;       // every byte of the normal form a digit or a letter
     bool head_in_place;          // the text's first four bytes are kept; when not, the other fields say nothing
 
-    constexpr std::uint32_t remainder() const noexcept { return residue % MOD97; }
+    constexpr std::uint32_t remainder() const noexcept { return residue % MODULUS; }
 };
 
 namespace scalar {
@@ -43,7 +43,7 @@ constexpr RearrangedMod97 mod97_rearranged(std::string_view text) noexcept {
     }
     const NormalMod97 head = mod97_of_normal_form(text.substr(0, HEAD), HEAD);
     const NormalMod97 tail = mod97_of_normal_form(text.substr(HEAD), text.size());
-    return {(tail.remainder() * power_of_ten(head.places) + head.remainder()) % MOD97,
+    return {(tail.remainder() * power_of_ten(head.places) + head.remainder()) % MODULUS,
             tail.size + std::uint32_t{HEAD},
             letters,
             digits,
@@ -127,7 +127,7 @@ alignas(2 * BLOCK) inline constexpr Row LAST_PLACES = [] {
     const ssse3::Weighed back = weigh(_mm256_blend_epi32(two, one, LAST_WORD));
     constexpr unsigned HEAD_AT = 2 * BLOCK - HEAD;
     const std::uint32_t strangers = (front.keep & ~front.alphanumeric) | (back.keep & ~back.alphanumeric);
-    return {front.sum % MOD97 * POWERS_OF_TEN[back.places] + back.sum,
+    return {front.sum % MODULUS * POWERS_OF_TEN[back.places] + back.sum,
             static_cast<std::uint32_t>(std::popcount(front.keep) + std::popcount(back.keep)),
             back.letters >> HEAD_AT,
             (back.alphanumeric & ~back.letters) >> HEAD_AT,

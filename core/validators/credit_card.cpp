@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <optional>
 
+#include "core/algorithms/decimal.hpp"
 #include "core/algorithms/luhn.hpp"
 #include "core/validators/text.hpp"
 
@@ -13,12 +14,6 @@ namespace {
 
 // Brands are told apart by at most six leading digits, read as one number.
 inline constexpr std::size_t PREFIX_DIGITS = 6;
-
-constexpr std::uint32_t power_of_ten(std::size_t n) noexcept {
-    std::uint32_t p = 1;
-    while (n-- > 0) p *= 10;
-    return p;
-}
 
 // One rule of the brand table: the six-digit prefix lies in [low, high] and
 // the number has one of the lengths marked in `lengths` (bit n for n digits).
@@ -33,7 +28,7 @@ struct BrandRule {
 // range of six-digit prefixes so that every rule is one pair of comparisons.
 constexpr BrandRule rule(std::uint32_t first, std::uint32_t last, std::size_t digits,
                          std::initializer_list<std::size_t> lengths, CardBrand brand) noexcept {
-    const std::uint32_t scale = power_of_ten(PREFIX_DIGITS - digits);
+    const auto scale = static_cast<std::uint32_t>(algorithms::power_of_ten(PREFIX_DIGITS - digits));
     std::uint32_t mask = 0;
     for (std::size_t n : lengths) mask |= std::uint32_t{1} << n;
     return {first * scale, (last + 1) * scale - 1, mask, brand};

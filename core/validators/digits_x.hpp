@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/algorithms/check_digits.hpp"
 #include "core/kernels/digit_strings.hpp"
 #include "core/kernels/separators.hpp"
 #include "core/types.hpp"
@@ -56,7 +57,7 @@ constexpr bool mod11_check(std::string_view text) noexcept {
 constexpr char mod11_check_character(std::string_view payload) noexcept {
     // One more character raises every weight by one, which adds the plain sum.
     const DescendingSums sums = descending_sums(payload);
-    const unsigned value = (11 - (sums.weighted + sums.plain) % 11) % 11;
+    const unsigned value = algorithms::mod11::complement_digit<X_VALUE, 0>(sums.weighted + sums.plain);
     return value == X_VALUE ? 'X' : static_cast<char>('0' + value);
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "core/algorithms/check_digits.hpp"
 #include "core/kernels/digit_sums.hpp"
 #include "core/types.hpp"
 
@@ -25,7 +26,7 @@ constexpr char gs1_check_digit(std::string_view payload) noexcept {
     unsigned plain = 0;
     for (char c : payload) plain += static_cast<unsigned>(c - '0');
     const unsigned sum = 4 * plain - gs1_sum(payload);
-    return static_cast<char>('0' + (10 - sum % 10) % 10);
+    return static_cast<char>('0' + algorithms::mod10::complement_digit(sum));
 }
 
 ValidationResult validate(std::string_view input) noexcept;

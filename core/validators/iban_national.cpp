@@ -7,29 +7,28 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
+#include "core/algorithms/check_digits.hpp"
+#include "core/algorithms/decimal.hpp"
 #include "core/algorithms/luhn.hpp"
+#include "core/algorithms/mod97_10.hpp"
+#include "core/algorithms/weighted_sum.hpp"
 #include "core/validators/iban.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::validators::iban {
 namespace {
 
-constexpr unsigned two_digits(std::string_view s) noexcept { return 10 * digit_value(s[0]) + digit_value(s[1]); }
-
-// Each digit times its weight, the first digit with the first weight.
-constexpr unsigned weighted_sum(std::string_view digits, std::span<const std::uint8_t> weights) noexcept {
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < weights.size(); ++i) sum += weights[i] * digit_value(digits[i]);
-    return sum;
-}
+using algorithms::place_values_modulo;
+using algorithms::two_digits_at;
+using algorithms::weighted_sum;
+using algorithms::weights_from;
+namespace mod11 = algorithms::mod11;
 
 // The check digit 11 - r of a MOD 11 sum (0 for r = 0); r = 1 would need
 // the digit 10, which such numbers never carry.
 constexpr bool mod11_check_digit_holds(unsigned sum, char check) noexcept {
-    const unsigned r = sum % 11;
-    return r != 1 && digit_value(check) == (r == 0 ? 0 : 11 - r);
+    return digit_value(check) == mod11::complement_digit<mod11::NOT_ISSUED, 0>(sum);
 }
 
 // ---- ISO 7064 MOD 97-10 over the whole BBAN ----------------------------------
@@ -51,18 +50,19 @@ constexpr unsigned bban_remainder(std::string_view iban) noexcept {
 // Serbia, Slovenia, Timor-Leste (their central banks; Portugal's NIB): the
 // key 98 - r makes the BBAN leave 1, and only 02..98 are ever computed.
 constexpr bool mod97_10(std::string_view iban) noexcept {
-    const unsigned key = two_digits(iban.substr(iban.size() - 2));
+    const unsigned key = two_digits_at(iban, iban.size() - 2);
     return bban_remainder(iban) == 1 && key >= 2 && key <= 98;
 }
 
 // Mauritania and Tunisia (their central banks' RIB): the key 97 - r makes
 // the BBAN divide by 97, and only 01..97 are ever computed.
 constexpr bool mod97_complement(std::string_view iban) noexcept {
-    const unsigned key = two_digits(iban.substr(iban.size() - 2));
+    const unsigned key = two_digits_at(iban, iban.size() - 2);
     return bban_remainder(iban) == 0 && key >= 1 && key <= 97;
 }
 
-static_assert(bban_remainder("PT50000201231234567890154") == 1 && mod97_remainder("000201231234567890154") == 1);
+static_assert(bban_remainder("PT50000201231234567890154") == 1 &&
+              algorithms::mod97_10::remainder("000201231234567890154") == 1);
 static_assert(mod97_10("PT50000201231234567890154") && mod97_10("MK07250120000058984") &&
               mod97_10("XK051212012345678906") && !mod97_10("PT51000201231234567890154"));
 static_assert(mod97_complement("TN5910006035183598478831") && mod97_complement("MR1300020001010000123456753"));
@@ -71,25 +71,25 @@ static_assert(mod97_complement("TN5910006035183598478831") && mod97_complement("
 
 // Belgium (Febelfin): the first ten digits mod 97 are the last two, 97 for 0.
 constexpr bool belgium(std::string_view bban) noexcept {
-    const unsigned r = mod97_remainder(bban.substr(0, 10));
-    return two_digits(bban.substr(10)) == (r == 0 ? 97 : r);
+    const unsigned r = algorithms::mod97_10::remainder(bban.substr(0, 10));
+    return two_digits_at(bban, 10) == (r == 0 ? 97 : r);
 }
 
 // Czech Republic and Slovakia (Czech National Bank decree 169/2011, National
 // Bank of Slovakia): the prefix and the account number are each a multiple
 // of 11 under the weights 6, 3, 7, 9, 10, 5, 8, 4, 2, 1 (the prefix takes the
 // last six).
-inline constexpr std::array<std::uint8_t, 10> CZECH_SLOVAK_WEIGHTS{6, 3, 7, 9, 10, 5, 8, 4, 2, 1};
+inline constexpr std::array<unsigned, 10> CZECH_SLOVAK_WEIGHTS{6, 3, 7, 9, 10, 5, 8, 4, 2, 1};
+inline constexpr auto CZECH_SLOVAK_PREFIX_WEIGHTS = weights_from<4, 6>(CZECH_SLOVAK_WEIGHTS);
 constexpr bool czech_slovak(std::string_view bban) noexcept {
-    const std::span<const std::uint8_t> weights(CZECH_SLOVAK_WEIGHTS);
-    return weighted_sum(bban.substr(4, 6), weights.subspan(4)) % 11 == 0 &&
-           weighted_sum(bban.substr(10), weights) % 11 == 0;
+    return weighted_sum(bban.substr(4), CZECH_SLOVAK_PREFIX_WEIGHTS) % 11 == 0 &&
+           weighted_sum(bban.substr(10), CZECH_SLOVAK_WEIGHTS) % 11 == 0;
 }
 
 // Estonia (Estonian Banking Association, 7-3-1): the account number after
 // the bank code, weighted 7, 3, 1 from its right end, with the check digit
 // making the sum a multiple of 10.
-inline constexpr std::array<std::uint8_t, 13> ESTONIA_WEIGHTS{7, 1, 3, 7, 1, 3, 7, 1, 3, 7, 1, 3, 7};
+inline constexpr std::array<unsigned, 13> ESTONIA_WEIGHTS{7, 1, 3, 7, 1, 3, 7, 1, 3, 7, 1, 3, 7};
 constexpr bool estonia(std::string_view bban) noexcept {
     return (weighted_sum(bban.substr(2), ESTONIA_WEIGHTS) + digit_value(bban[15])) % 10 == 0;
 }
@@ -117,30 +117,21 @@ static_assert(RIB_DIGITS['A'] == 1 && RIB_DIGITS['I'] == 9 && RIB_DIGITS['J'] ==
 
 inline constexpr std::size_t RIB_LENGTH = 23;
 // 10^k mod 97 for the place of each of the 23 characters.
-constexpr std::array<std::uint8_t, RIB_LENGTH> make_rib_place_values() noexcept {
-    std::array<std::uint8_t, RIB_LENGTH> places{};
-    unsigned power = 1;
-    for (std::size_t i = RIB_LENGTH; i-- > 0;) {
-        places[i] = static_cast<std::uint8_t>(power);
-        power = power * 10 % 97;
-    }
-    return places;
-}
-inline constexpr std::array<std::uint8_t, RIB_LENGTH> RIB_PLACE_VALUES = make_rib_place_values();
+inline constexpr auto RIB_PLACE_VALUES = place_values_modulo<97, RIB_LENGTH>();
 
 constexpr bool france(std::string_view bban) noexcept {
     unsigned sum = 0;
     for (std::size_t i = 0; i < RIB_LENGTH; ++i) {
         sum += RIB_PLACE_VALUES[i] * RIB_DIGITS[static_cast<std::uint8_t>(bban[i])];
     }
-    const unsigned key = two_digits(bban.substr(RIB_LENGTH - 2));
+    const unsigned key = two_digits_at(bban, RIB_LENGTH - 2);
     return sum % 97 == 0 && key >= 1 && key <= 97;
 }
 
 // Iceland (Registers Iceland): the account holder's kennitala, the last ten
 // digits, has a MOD 11 check digit in its ninth place (weights 3, 2, 7, 6,
 // 5, 4, 3, 2).
-inline constexpr std::array<std::uint8_t, 8> KENNITALA_WEIGHTS{3, 2, 7, 6, 5, 4, 3, 2};
+inline constexpr std::array<unsigned, 8> KENNITALA_WEIGHTS{3, 2, 7, 6, 5, 4, 3, 2};
 constexpr bool iceland(std::string_view bban) noexcept {
     const std::string_view kennitala = bban.substr(12);
     return mod11_check_digit_holds(weighted_sum(kennitala, KENNITALA_WEIGHTS), kennitala[8]);
@@ -164,14 +155,14 @@ constexpr bool italy(std::string_view bban) noexcept {
 
 // Norway (Bits, the banks' standards body): MOD 11 over the first ten
 // digits, weights 5, 4, 3, 2, 7, 6, 5, 4, 3, 2.
-inline constexpr std::array<std::uint8_t, 10> NORWAY_WEIGHTS{5, 4, 3, 2, 7, 6, 5, 4, 3, 2};
+inline constexpr std::array<unsigned, 10> NORWAY_WEIGHTS{5, 4, 3, 2, 7, 6, 5, 4, 3, 2};
 constexpr bool norway(std::string_view bban) noexcept {
     return mod11_check_digit_holds(weighted_sum(bban, NORWAY_WEIGHTS), bban[10]);
 }
 
 // Poland (Narodowy Bank Polski): the eighth digit of the bank's sort code is
 // its check digit, weights 3, 9, 7, 1, 3, 9, 7, making the sum a multiple of 10.
-inline constexpr std::array<std::uint8_t, 7> POLAND_WEIGHTS{3, 9, 7, 1, 3, 9, 7};
+inline constexpr std::array<unsigned, 7> POLAND_WEIGHTS{3, 9, 7, 1, 3, 9, 7};
 constexpr bool poland(std::string_view bban) noexcept {
     return (weighted_sum(bban, POLAND_WEIGHTS) + digit_value(bban[7])) % 10 == 0;
 }
@@ -179,15 +170,12 @@ constexpr bool poland(std::string_view bban) noexcept {
 // Spain (the CCC of the Spanish banks): one MOD 11 digit over bank and
 // branch, one over the account, weights 1, 2, 4, 8, 5, 10, 9, 7, 3, 6 (bank
 // and branch take the last eight); 11 - r, with 10 written 1 and 11 written 0.
-inline constexpr std::array<std::uint8_t, 10> SPAIN_WEIGHTS{1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
-constexpr unsigned spanish_check_digit(unsigned sum) noexcept {
-    const unsigned d = 11 - sum % 11;
-    return d == 11 ? 0 : d == 10 ? 1 : d;
-}
+inline constexpr std::array<unsigned, 10> SPAIN_WEIGHTS{1, 2, 4, 8, 5, 10, 9, 7, 3, 6};
+inline constexpr auto SPAIN_BANK_BRANCH_WEIGHTS = weights_from<2, 8>(SPAIN_WEIGHTS);
+constexpr unsigned spanish_check_digit(unsigned sum) noexcept { return mod11::complement_digit<1, 0>(sum); }
 constexpr bool spain(std::string_view bban) noexcept {
-    const std::span<const std::uint8_t> weights(SPAIN_WEIGHTS);
-    return digit_value(bban[8]) == spanish_check_digit(weighted_sum(bban, weights.subspan(2))) &&
-           digit_value(bban[9]) == spanish_check_digit(weighted_sum(bban.substr(10), weights));
+    return digit_value(bban[8]) == spanish_check_digit(weighted_sum(bban, SPAIN_BANK_BRANCH_WEIGHTS)) &&
+           digit_value(bban[9]) == spanish_check_digit(weighted_sum(bban.substr(10), SPAIN_WEIGHTS));
 }
 
 // The registry's sample BBANs.

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "core/algorithms/check_digits.hpp"
 #include "core/kernels/digit_strings.hpp"
 #include "core/validators/digits_x.hpp"
 #include "core/validators/ean.hpp"
@@ -79,7 +80,7 @@ constexpr FixedCode<ISBN13_LENGTH> isbn13_of(std::string_view isbn10) noexcept {
         out.bytes[PREFIX_LENGTH + i] = isbn10[i];
         sum += (i % 2 == 0 ? 3 : 1) * digit_value(isbn10[i]);
     }
-    out.bytes[ISBN13_LENGTH - 1] = static_cast<char>('0' + (10 - sum % 10) % 10);
+    out.bytes[ISBN13_LENGTH - 1] = static_cast<char>('0' + algorithms::mod10::complement_digit(sum));
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "core/algorithms/decimal.hpp"
 #include "core/kernels/classes.hpp"
 #include "core/kernels/separators.hpp"
 #include "core/types.hpp"
@@ -21,7 +22,7 @@ constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 constexpr bool is_upper(char c) noexcept { return c >= 'A' && c <= 'Z'; }
 constexpr bool is_lower(char c) noexcept { return c >= 'a' && c <= 'z'; }
 constexpr bool is_upper_alnum(char c) noexcept { return is_digit(c) || is_upper(c); }
-constexpr unsigned digit_value(char c) noexcept { return static_cast<unsigned>(c - '0'); }
+using algorithms::digit_value;
 constexpr char to_upper(char c) noexcept { return is_lower(c) ? static_cast<char>(c - 0x20) : c; }
 constexpr char to_lower(char c) noexcept { return is_upper(c) ? static_cast<char>(c + 0x20) : c; }
 

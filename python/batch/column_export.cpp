@@ -17,14 +17,18 @@ struct SchemaExport : Counted {
     std::vector<ArrowSchema*> child_pointers;
 };
 
-void release_schema(ArrowSchema* schema) noexcept {
-    auto* state = static_cast<SchemaExport*>(schema->private_data);
-    for (ArrowSchema* child : state->child_pointers) {
+// Releases the children an export made, then the export's own state.
+template <class State, class Struct>
+void release_export(Struct* exported) noexcept {
+    auto* state = static_cast<State*>(exported->private_data);
+    for (Struct* child : state->child_pointers) {
         if (child->release != nullptr) child->release(child);
     }
     delete state;
-    schema->release = nullptr;
+    exported->release = nullptr;
 }
+
+void release_schema(ArrowSchema* schema) noexcept { release_export<SchemaExport>(schema); }
 
 struct ArrayExport : Counted {
     std::shared_ptr<const Column> column;
@@ -33,14 +37,7 @@ struct ArrayExport : Counted {
     std::vector<ArrowArray*> child_pointers;
 };
 
-void release_array(ArrowArray* array) noexcept {
-    auto* state = static_cast<ArrayExport*>(array->private_data);
-    for (ArrowArray* child : state->child_pointers) {
-        if (child->release != nullptr) child->release(child);
-    }
-    delete state;
-    array->release = nullptr;
-}
+void release_array(ArrowArray* array) noexcept { release_export<ArrayExport>(array); }
 
 // Exports every child into `children` (zeroed beforehand); if one fails, the
 // ones already made are released before the failure goes on.

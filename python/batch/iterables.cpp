@@ -2,7 +2,8 @@
 
 #include <string_view>
 
-#include "python/batch/strings.hpp"
+#include "python/batch/errors.hpp"
+#include "python/convert.hpp"
 
 namespace cobalis::batch {
 namespace {
@@ -15,7 +16,7 @@ PyObject* answer_one(const Kind& kind, Operation op, PyObject* item, Py_ssize_t 
     if (bytes == nullptr) return nullptr;
     const std::string_view text(bytes, static_cast<std::size_t>(size));
     if (op == Operation::is_valid) return Py_NewRef(kind.is_valid(text) ? Py_True : Py_False);
-    return result_dict(kind.validate(text));
+    return python::result_row_to_pydict(kind.validate(text));
 }
 
 }  // namespace

@@ -21,9 +21,12 @@
 #include "python/batch/arrow_out.hpp"
 #include "python/batch/call.hpp"
 #include "python/batch/column.hpp"
+#include "python/batch/compact.hpp"
 #include "python/batch/iterables.hpp"
 #include "python/batch/kinds.hpp"
-#include "python/batch/strings.hpp"
+#include "python/batch/errors.hpp"
+#include "python/convert.hpp"
+#include "python/kernel_level.hpp"
 
 namespace cobalis::batch {
 namespace {
@@ -168,7 +171,7 @@ PyObject* kind_names(Operation op) noexcept {
     for (const Kind& kind : kinds()) {
         if (names == nullptr) break;
         if (op == Operation::validate && kind.validate == nullptr) continue;
-        PyObject* name = new_text(kind.name);
+        PyObject* name = python::new_text(kind.name);
         if (name == nullptr || PyList_Append(names, name) != 0) Py_CLEAR(names);
         Py_XDECREF(name);
     }
@@ -186,14 +189,17 @@ bool add_new(PyObject* module, const char* name, PyObject* value) noexcept {
 }
 
 PyObject* initialise() noexcept {
-    if (!init_strings()) return nullptr;
+    if (!python::kernel_level_usable()) return nullptr;
+    if (!python::init_strings()) return nullptr;
     PyTypeObject* type = result_type();
     if (type == nullptr) return nullptr;
     PyObject* module = PyModule_Create(&module_def);
     if (module == nullptr) return nullptr;
     const bool ok = PyModule_AddObjectRef(module, "BatchResult", reinterpret_cast<PyObject*>(type)) == 0 &&
                     add_new(module, "IS_VALID_KINDS", kind_names(Operation::is_valid)) &&
-                    add_new(module, "VALIDATE_KINDS", kind_names(Operation::validate));
+                    add_new(module, "VALIDATE_KINDS", kind_names(Operation::validate)) &&
+                    add_new(module, "KINDS", kind_table()) && python::add_kernel_level(module) &&
+                    add_compact_type(module);
     if (!ok) {
         Py_DECREF(module);
         return nullptr;

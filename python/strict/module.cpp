@@ -9,6 +9,7 @@
 
 #include "python/calling.hpp"
 #include "python/convert.hpp"
+#include "python/kernel_level.hpp"
 
 namespace cobalis::python {
 namespace {
@@ -32,6 +33,7 @@ PyObject* the_module = nullptr;
 
 PyMODINIT_FUNC PyInit__cobalis_strict(void) {
     try {
+        if (!cobalis::python::kernel_level_usable()) return nullptr;
         return cobalis::python::create_module_once(cobalis::python::module_def, cobalis::python::methods.methods(),
                                                    cobalis::python::the_module);
     } catch (...) {

@@ -15,3 +15,14 @@ if cobalis.validate_vat("DE123456789")["error"] == "invalid_checksum":  # error:
 cobalis.validate_lei(123)  # error: arg-type
 if cobalis.strict.validate_bic("DEUTDEFF")["error"] == "invalid_checksum":  # error: comparison-overlap
     pass
+
+from cobalis.pydantic import IBAN, Identifier  # noqa: E402
+from pydantic import BaseModel  # noqa: E402
+
+
+class Payment(BaseModel):
+    iban: IBAN
+
+
+marker = Identifier("leii")  # error: arg-type
+number: int = Payment(iban="GB82 WEST 1234 5698 7654 32").iban  # error: assignment

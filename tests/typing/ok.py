@@ -174,3 +174,27 @@ assert all(strict_flags)
 assert_type(strict.validate_iban("x"), IbanResult)
 assert strict.validate_lei is cobalis.validate_lei
 strict_column: list[bool | None] = cobalis.is_valid("vat", ["DE 136 695 976", None], strict=True)
+
+# Identifiers as pydantic fields: each type is a str to a type checker, and
+# combines with Field through Annotated.
+from typing import Annotated  # noqa: E402
+
+from pydantic import BaseModel, Field, TypeAdapter  # noqa: E402
+
+from cobalis.pydantic import IBAN, Email, Formatted, Identifier, NationalVAT  # noqa: E402
+
+
+class Invoice(BaseModel):
+    iban: IBAN
+    vat: NationalVAT
+    email: Annotated[Email, Field(description="Where the invoice goes")]
+    payer_iban: Annotated[IBAN, Formatted()] | None = None
+    lei: Annotated[str, Identifier("lei")] = "0YPKKE5F0QW6RC51HE09"
+
+
+invoice = Invoice(iban="gb82 west 1234 5698 7654 32", vat="DE 136 695 976", email="info@example.com")
+assert_type(invoice.iban, str)
+held: str = invoice.vat + invoice.email + invoice.lei
+payer: str | None = invoice.payer_iban
+assert invoice.iban == "GB82WEST12345698765432" and invoice.vat == "DE136695976"
+assert TypeAdapter(IBAN).validate_python("GB82 WEST 1234 5698 7654 32") == invoice.iban

@@ -11,7 +11,7 @@ bool is_legal_entity(std::string_view national) noexcept {
     constexpr std::array<unsigned, 8> RETRY_WEIGHTS{3, 4, 5, 6, 7, 8, 9, 10};
     unsigned r = weighted_sum(national, WEIGHTS) % 11;
     if (r == 10) r = weighted_sum(national, RETRY_WEIGHTS) % 11;
-    return digit_value(national[8]) == mod_11_check_digit(r);
+    return digit_value(national[8]) == mod11::remainder_digit<0>(r);
 }
 
 // A citizen's EGN: a birth date YYMMDD, the month raised by 20 for the 1800s
@@ -31,7 +31,7 @@ bool is_citizen(std::string_view national) noexcept {
         month -= CENTURY_1800S;
     }
     return is_calendar_date(year, month, two_digits_at(national, 4)) &&
-           digit_value(national[9]) == mod_11_check_digit(weighted_sum(national, WEIGHTS) % 11);
+           digit_value(national[9]) == mod11::remainder_digit<0>(weighted_sum(national, WEIGHTS));
 }
 
 // A foreigner's PNF: the first nine digits weighted 21 19 17 13 11 9 7 3 1
@@ -45,7 +45,7 @@ bool is_foreigner(std::string_view national) noexcept {
 // 4 3 2 7 6 5 4 3 2, modulo 11; a check of 10 is never issued.
 bool is_other(std::string_view national) noexcept {
     constexpr std::array<unsigned, 9> WEIGHTS{4, 3, 2, 7, 6, 5, 4, 3, 2};
-    return digit_value(national[9]) == (11 - weighted_sum(national, WEIGHTS) % 11) % 11;
+    return digit_value(national[9]) == mod11::complement_digit<mod11::NOT_ISSUED, 0>(weighted_sum(national, WEIGHTS));
 }
 
 }  // namespace

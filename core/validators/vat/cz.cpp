@@ -10,8 +10,7 @@ constexpr std::array<unsigned, 7> WEIGHTS_8_TO_2{8, 7, 6, 5, 4, 3, 2};
 // written 0 and 11 written 1.
 bool is_legal_entity(std::string_view national) noexcept {
     if (national[0] == '9') return false;
-    const unsigned r = weighted_sum(national, WEIGHTS_8_TO_2) % 11;
-    return digit_value(national[7]) == (11 - r) % 10;
+    return digit_value(national[7]) == mod11::complement_digit<0, 1>(weighted_sum(national, WEIGHTS_8_TO_2));
 }
 
 // Nine digits beginning with 6, issued to persons without a birth number:
@@ -47,7 +46,7 @@ bool is_birth_number(std::string_view national) noexcept {
     }
     if (!is_calendar_date(year, month, two_digits_at(national, 4))) return false;
     if (national.size() == 9) return true;
-    return digit_value(national[9]) == mod_11_check_digit(weighted_sum(national, PLACES) % 11);
+    return digit_value(national[9]) == mod11::remainder_digit<0>(weighted_sum(national, PLACES));
 }
 
 }  // namespace

@@ -25,10 +25,7 @@ constexpr bool is_organisation_kind(char c) noexcept {
 // some kinds use one, others the other, and the published lists disagree,
 // so both are taken.
 bool has_cif_check(std::string_view national) noexcept {
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < 8; i += 2) sum += algorithms::luhn::DOUBLED[digit_value(national[i])];
-    for (std::size_t i = 2; i < 8; i += 2) sum += digit_value(national[i]);
-    const unsigned digit = (10 - sum % 10) % 10;
+    const unsigned digit = algorithms::luhn::generate_str(part_of<7>(national, 1));
     return national[8] == static_cast<char>('0' + digit) || national[8] == CIF_LETTERS[digit];
 }
 

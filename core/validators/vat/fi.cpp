@@ -7,9 +7,7 @@ namespace cobalis::validators::vat::fi {
 bool is_valid(std::string_view national) noexcept {
     constexpr std::array<unsigned, 7> WEIGHTS{7, 9, 10, 5, 8, 4, 2};
     if (!digits_of_length(national, 8)) return false;
-    const unsigned r = weighted_sum(national, WEIGHTS) % 11;
-    if (r == 1) return false;
-    return digit_value(national[7]) == (r == 0 ? 0 : 11 - r);
+    return digit_value(national[7]) == mod11::complement_digit<mod11::NOT_ISSUED, 0>(weighted_sum(national, WEIGHTS));
 }
 
 // The shape rule already holds the check.

@@ -8,8 +8,7 @@ namespace cobalis::validators::vat::gr {
 bool is_valid(std::string_view national) noexcept {
     constexpr std::array<unsigned, 8> WEIGHTS{256, 128, 64, 32, 16, 8, 4, 2};
     if (!digits_of_length(national, 9)) return false;
-    const unsigned r = weighted_sum(national, WEIGHTS) % 11;
-    return digit_value(national[8]) == (r == 10 ? 0 : r);
+    return digit_value(national[8]) == mod11::remainder_digit<0>(weighted_sum(national, WEIGHTS));
 }
 
 // The shape rule already holds the check.

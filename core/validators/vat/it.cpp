@@ -13,7 +13,7 @@ bool is_valid(std::string_view national) noexcept {
 }
 
 bool has_valid_check(std::string_view national) noexcept {
-    constexpr std::array<unsigned, 3> THREE_DIGITS{100, 10, 1};
+    constexpr auto THREE_DIGITS = place_values<3>();
     constexpr unsigned LAST_PROVINCIAL_OFFICE = 100;
     if (national.substr(0, 7) == "0000000") return false;
     const unsigned office = weighted_sum(national.substr(7), THREE_DIGITS);

@@ -12,21 +12,14 @@ namespace {
 constexpr std::array<unsigned, 11> WEIGHTS{1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2};
 constexpr std::array<unsigned, 11> SHIFTED_WEIGHTS{3, 4, 5, 6, 7, 8, 9, 1, 2, 3, 4};
 
-template <std::size_t N>
-constexpr std::array<unsigned, N> first_of(const std::array<unsigned, 11>& weights) noexcept {
-    std::array<unsigned, N> out{};
-    for (std::size_t i = 0; i < N; ++i) out[i] = weights[i];
-    return out;
-}
-
 // The number is N digits and the check digit; the digit before the check is 1.
 template <std::size_t N>
 constexpr bool check_holds(std::string_view digits) noexcept {
-    constexpr auto weights = first_of<N>(WEIGHTS);
-    constexpr auto shifted = first_of<N>(SHIFTED_WEIGHTS);
+    constexpr auto weights = weights_from<0, N>(WEIGHTS);
+    constexpr auto shifted = weights_from<0, N>(SHIFTED_WEIGHTS);
     if (digits[N - 1] != '1') return false;
     unsigned r = weighted_sum(digits, weights) % 11;
-    if (r == 10) r = weighted_sum(digits, shifted) % 11 % 10;
+    if (r == 10) r = mod11::remainder_digit<0>(weighted_sum(digits, shifted));
     return digit_value(digits[N]) == r;
 }
 

@@ -8,7 +8,7 @@ namespace cobalis::validators::vat::lu {
 bool is_valid(std::string_view national) noexcept { return digits_of_length(national, 8); }
 
 bool has_valid_check(std::string_view national) noexcept {
-    constexpr std::array<unsigned, 6> SIX_DIGITS{100000, 10000, 1000, 100, 10, 1};
+    constexpr auto SIX_DIGITS = place_values<6>();
     constexpr unsigned MODULUS = 89;
     return weighted_sum(national, SIX_DIGITS) % MODULUS == two_digits_at(national, 6);
 }

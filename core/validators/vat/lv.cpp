@@ -21,7 +21,7 @@ constexpr bool entity_check_holds(std::string_view national) noexcept {
 // negated modulo 11, and 1101 is 1 modulo 11.
 constexpr bool person_check_holds(std::string_view national) noexcept {
     constexpr std::array<unsigned, 10> WEIGHTS{10, 5, 8, 4, 2, 1, 6, 3, 7, 9};
-    return digit_value(national[10]) == (1 + weighted_sum(national, WEIGHTS)) % 11 % 10;
+    return digit_value(national[10]) == mod11::remainder_digit<0>(1 + weighted_sum(national, WEIGHTS));
 }
 
 constexpr bool has_birth_date(std::string_view national) noexcept {

@@ -3,6 +3,7 @@
 // either the holder's RSIN or BSN, which passes the eleven test, or, for sole
 // proprietors since 2020, a number of its own whose check is ISO 7064
 // MOD 97-10 over "NL" and the whole number, letters counted as in an IBAN.
+#include "core/algorithms/mod97_10.hpp"
 #include "core/validators/vat/rules.hpp"
 
 namespace cobalis::validators::vat::nl {
@@ -12,20 +13,13 @@ namespace {
 // ninth, divide by 11.
 constexpr bool passes_eleven_test(std::string_view national) noexcept {
     constexpr std::array<unsigned, 8> WEIGHTS{9, 8, 7, 6, 5, 4, 3, 2};
-    return weighted_sum(national, WEIGHTS) % 11 == digit_value(national[8]);
+    return digit_value(national[8]) == mod11::remainder_digit<mod11::NOT_ISSUED>(weighted_sum(national, WEIGHTS));
 }
 
-// "NL", the nine digits, "B" and the sequence number read as one decimal
-// number, N as 23, L as 21 and B as 11: seventeen digits, which fit in 64
-// bits, so the remainder is taken once.
+// Sole proprietors' numbers: "NL" and the whole number read as an IBAN is,
+// letters as two digits each, leave the remainder 1.
 constexpr bool passes_mod97(std::string_view national) noexcept {
-    constexpr std::array<unsigned, 9> NINE_DIGITS{100000000, 10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
-    constexpr std::uint64_t NL = 2321;
-    constexpr std::uint64_t B = 11;
-    constexpr std::uint64_t TEN_TO_13 = 10'000'000'000'000;  // the places of 9 digits, "B" and 2 digits
-    const std::uint64_t digits = weighted_sum(national, NINE_DIGITS);
-    const std::uint64_t sequence = two_digits_at(national, 10);
-    return (NL * TEN_TO_13 + digits * 10'000 + B * 100 + sequence) % 97 == 1;
+    return algorithms::mod97_10::remainder("NL", national) == 1;
 }
 
 constexpr bool check_holds(std::string_view national) noexcept {

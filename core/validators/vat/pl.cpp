@@ -7,8 +7,7 @@ namespace cobalis::validators::vat::pl {
 bool is_valid(std::string_view national) noexcept {
     constexpr std::array<unsigned, 9> WEIGHTS{6, 5, 7, 2, 3, 4, 5, 6, 7};
     if (!digits_of_length(national, 10)) return false;
-    const unsigned r = weighted_sum(national, WEIGHTS) % 11;
-    return r != 10 && digit_value(national[9]) == r;
+    return digit_value(national[9]) == mod11::remainder_digit<mod11::NOT_ISSUED>(weighted_sum(national, WEIGHTS));
 }
 
 // The shape rule already holds the NIP's whole check.

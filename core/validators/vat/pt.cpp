@@ -7,8 +7,7 @@ namespace cobalis::validators::vat::pt {
 bool is_valid(std::string_view national) noexcept {
     constexpr std::array<unsigned, 8> WEIGHTS{9, 8, 7, 6, 5, 4, 3, 2};
     if (!digits_of_length(national, 9)) return false;
-    const unsigned r = weighted_sum(national, WEIGHTS) % 11;
-    return digit_value(national[8]) == (r < 2 ? 0 : 11 - r);
+    return digit_value(national[8]) == mod11::complement_digit<0, 0>(weighted_sum(national, WEIGHTS));
 }
 
 // The shape rule holds the check digit; the first digit names the kind of

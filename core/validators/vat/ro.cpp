@@ -14,7 +14,7 @@ constexpr bool check_holds(std::string_view digits) noexcept {
     const std::size_t first_weight = WEIGHTS.size() - body;
     unsigned sum = 0;
     for (std::size_t i = 0; i < body; ++i) sum += WEIGHTS[first_weight + i] * digit_value(digits[i]);
-    return digit_value(digits[body]) == sum * 10 % 11 % 10;
+    return digit_value(digits[body]) == mod11::remainder_digit<0>(10 * sum);
 }
 
 static_assert(check_holds("18547290") && !check_holds("18547291") && check_holds("1822964"));

@@ -11,9 +11,7 @@ bool is_valid(std::string_view national) noexcept { return digits_of_length(nati
 
 bool has_valid_check(std::string_view national) noexcept {
     constexpr std::array<unsigned, 7> WEIGHTS{8, 7, 6, 5, 4, 3, 2};
-    const unsigned r = weighted_sum(national, WEIGHTS) % 11;
-    if (r == 0) return false;
-    return digit_value(national[7]) == (r == 1 ? 0 : 11 - r);
+    return digit_value(national[7]) == mod11::complement_digit<0, mod11::NOT_ISSUED>(weighted_sum(national, WEIGHTS));
 }
 
 }  // namespace cobalis::validators::vat::si

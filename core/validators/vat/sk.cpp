@@ -36,7 +36,8 @@ constexpr bool has_birth_date(std::string_view national) noexcept {
 }
 
 constexpr bool is_birth_number(std::string_view national) noexcept {
-    return has_birth_date(national) && weighted_sum(national, NINE_DIGITS_MOD_11) % MODULUS % 10 == digit_value(national[9]);
+    return has_birth_date(national) &&
+           digit_value(national[9]) == mod11::remainder_digit<0>(weighted_sum(national, NINE_DIGITS_MOD_11));
 }
 
 constexpr bool check_holds(std::string_view national) noexcept {
