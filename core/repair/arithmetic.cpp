@@ -171,15 +171,23 @@ std::size_t CandidateChecks::solve_pair(std::size_t k, std::array<std::array<cha
     const std::size_t j = checked_place(k);
     if (k + 1 >= s_.size() || j + 1 >= s_.size()) return NOT_SOLVED;
     // Two digits hold 0..99: the one value of 0..96 that makes the number 1,
-    // and that value plus 97 where it is still two digits.
+    // and that value plus 97 where it is still two digits. Check digits are
+    // computed as 98 less a remainder, 02 to 98, so one of those comes first
+    // (97 before its twin 00, 98 before 01).
     const std::size_t after = suffix_digits_[j + 2];
     const unsigned a = (prefix_[j][0] * power(after + 2) + suffix_[j + 2]) % 97;
     const unsigned v = (1 + 97 - a) * power(96 - after % 96) % 97;
-    std::size_t n = 0;
-    for (unsigned pair = v; pair < 100; pair += 97) {
-        out[n++] = {static_cast<char>('0' + pair / 10), static_cast<char>('0' + pair % 10)};
+    const auto put = [&](std::size_t i, unsigned pair) {
+        out[i] = {static_cast<char>('0' + pair / 10), static_cast<char>('0' + pair % 10)};
+    };
+    if (v >= 2) {
+        put(0, v);
+        if (v + 97 < 100) put(1, v + 97);
+        return v + 97 < 100 ? 2 : 1;
     }
-    return n;
+    put(0, v + 97);
+    put(1, v);
+    return 2;
 }
 
 bool CandidateChecks::swap(std::size_t k) const noexcept {

@@ -1,0 +1,71 @@
+// Explain and suggest against arbitrary bytes. The first byte picks the kind
+// (its value minus '0', modulo the number of kinds, as in fuzz_validators)
+// and, by its bit 0x80, strict rules; the rest is the input, copied into a
+// buffer of exactly its size so that AddressSanitizer sees any read past it.
+//
+// For every input: explain gives validate's error, a place inside the input
+// and check characters only for a check failure; every suggestion validates
+// under the same rules, lies one substitution or one swap of neighbours from
+// the compact form, and none repeats; a valid input has none.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "core/kinds.hpp"
+#include "core/repair/repair.hpp"
+#include "fuzz/check.hpp"
+
+namespace cobalis::proof {
+namespace {
+
+void require(bool ok, const kinds::Kind& kind, const char* rule, std::string_view input) noexcept {
+    if (!ok) broken(kind.name.data(), rule, input);
+}
+#define REQUIRE(cond) require((cond), kind, #cond, input)
+
+bool one_edit_apart(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    std::size_t first = a.size();
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i]) continue;
+        if (count++ == 0) first = i;
+    }
+    if (count == 1) return true;
+    return count == 2 && first + 1 < a.size() && a[first] == b[first + 1] && a[first + 1] == b[first] &&
+           a[first] != b[first];
+}
+
+void check(std::size_t number, bool strict, std::string_view input) {
+    const kinds::Kind& kind = kinds::KINDS[number];
+    const ValidationResult result = (strict ? kind.validate_strict : kind.validate)(input);
+    const repair::Explanation e = repair::explain(number, input, strict);
+    REQUIRE(e.error == result.error);
+    REQUIRE(!e.position || *e.position < input.size());
+    REQUIRE(e.check_length == 0 || e.error == ErrorCode::InvalidChecksum);
+
+    repair::Suggestions found;
+    repair::suggest(number, input, strict, repair::Suggestions::CAPACITY, found);
+    const auto is_valid = strict ? kind.is_valid_strict : kind.is_valid;
+    REQUIRE(!result.is_valid || found.count == 0);
+    for (std::size_t i = 0; i < found.count; ++i) {
+        const InlineString s = found.at(i);
+        REQUIRE(is_valid(s.view()));
+        REQUIRE(one_edit_apart(found.compact.view(), s.view()));
+        for (std::size_t j = 0; j < i; ++j) REQUIRE(!(found.at(j) == s));
+    }
+}
+
+}  // namespace
+}  // namespace cobalis::proof
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::size_t number = static_cast<std::uint8_t>((data[0] & 0x7F) - '0') % cobalis::kinds::KIND_COUNT;
+    const bool strict = (data[0] & 0x80) != 0;
+    const std::unique_ptr<char[]> copy(new char[size - 1 == 0 ? 1 : size - 1]);
+    for (std::size_t i = 1; i < size; ++i) copy[i - 1] = static_cast<char>(data[i]);
+    cobalis::proof::check(number, strict, std::string_view(copy.get(), size - 1));
+    return 0;
+}

@@ -1,0 +1,184 @@
+"""cobalis.explain and cobalis.suggest: the blamed place, the implied check characters, and the valid
+identifiers one typing slip away."""
+import pytest
+from hypothesis import given, settings, strategies as st
+
+import _cobalis
+import cobalis
+from cobalis._messages import MESSAGES
+from explain_pools import KINDS, STRICT, alphabet, is_valid, one_edit_apart, pool, typos
+from idgen import mod97
+
+POOLS = {kind: pool(kind) for kind in KINDS}
+NONE = {"error": None, "position": None, "expected": None, "message": None}
+
+
+# --- explain: a case table per kind -------------------------------------------------------------------------------
+
+# kind, text, strict, error, blamed position in the text, expected check characters
+CASES = [
+    ("iban", "GB83 WEST 1234 5698 7654 32", False, "invalid_checksum", None, "82"),
+    ("iban", "G182WEST12345698765432", False, "invalid_country", 1, None),
+    ("iban", "XX82WEST12345698765432", False, "unsupported_country", 0, None),
+    ("iban", "GB8AWEST12345698765432", False, "invalid_structure", 3, None),
+    ("iban", "GB82 WEST 1234 5698 7654 3!", False, "invalid_charset", 26, None),
+    ("iban", "GB82 WEST 1234 5698 7654 3", False, "invalid_length", None, None),
+    ("bic", "DEUT1EFF", False, "invalid_country", 4, None),
+    ("bic", "deu1-de-ff", False, "invalid_charset", 3, None),
+    ("bic", "DEUTXXFF", True, "invalid_country", 4, None),
+    ("credit_card", "4111 1111 1111 1112", False, "invalid_checksum", 18, "1"),
+    ("credit_card", "4111 1111 1111 111a", False, "invalid_charset", 18, None),
+    ("isbn", "0-306-40615-3", False, "invalid_checksum", 12, "2"),
+    ("isbn", "978-0-306-40615-8", False, "invalid_checksum", 16, "7"),
+    ("isbn", "0-8044-2957-1", False, "invalid_checksum", 12, "X"),
+    ("isbn", "977-0-306-40615-7", False, "invalid_prefix", 0, None),
+    ("isbn", "0-306-4x615-2", False, "invalid_charset", 7, None),
+    ("issn", "0378-5956", False, "invalid_checksum", 8, "5"),
+    ("issn", "2434-5613", False, "invalid_checksum", 8, "X"),
+    ("issn", "2434.561X", False, "invalid_charset", 4, None),
+    ("isin", "US0378331006", False, "invalid_checksum", 11, "5"),
+    ("isin", "U10378331005", False, "invalid_country", 1, None),
+    ("lei", "5493001KJTIIGC8Y1R13", False, "invalid_checksum", None, "12"),
+    ("lei", "5493 001K JTII GC8Y 1R1!", False, "invalid_charset", 23, None),
+    ("ean", "4006381333932", False, "invalid_checksum", 12, "1"),
+    ("ean", "7351353X", False, "invalid_charset", 7, None),
+    ("vat", "DE 136 695 977", True, "invalid_checksum", 13, "6"),
+    ("vat", "IE6433435G", True, "invalid_checksum", 9, "F"),
+    ("vat", "XY136695977", False, "unsupported_country", 0, None),
+    ("email", "john.doe.example.com", False, "invalid_structure", None, None),
+]
+
+
+@pytest.mark.parametrize("kind, text, strict, error, position, expected", CASES)
+def test_explain_case_table(kind, text, strict, error, position, expected):
+    got = cobalis.explain(kind, text, strict=strict)
+    assert (got["error"], got["position"], got["expected"]) == (error, position, expected)
+    module = cobalis.strict if strict else cobalis
+    assert got["error"] == getattr(module, "validate_" + kind)(text)["error"]
+    # The sentence is the kind's message for the code, with the check characters or the place added.
+    assert got["message"].startswith(MESSAGES[kind][error]) and got["message"].endswith(".")
+    if expected is not None:
+        assert f"should be {expected}, not " in got["message"]
+
+
+def test_position_counts_characters_of_the_callers_text():
+    # Two-byte characters before the blamed one count once each.
+    assert cobalis.explain("credit_card", "4111\u00a01111 1111 1112")["error"] == "invalid_charset"
+    assert cobalis.explain("credit_card", "4111\u00a01111 1111 1112")["position"] == 4
+    assert cobalis.explain("iban", "GB82 WEST 1234 5698 7654 3\u00e9")["error"] == "invalid_length"
+
+
+@pytest.mark.parametrize("kind", KINDS)
+def test_valid_identifiers_have_nothing_to_explain_or_suggest(kind):
+    for text in POOLS[kind][:20]:
+        assert cobalis.explain(kind, text, strict=STRICT.get(kind, False)) == NONE
+        assert cobalis.suggest(kind, text, strict=STRICT.get(kind, False)) == []
+
+
+def test_arguments_are_checked():
+    with pytest.raises(ValueError):
+        cobalis.explain("iso", "x")  # type: ignore[arg-type]
+    with pytest.raises(TypeError):
+        cobalis.suggest("iban", b"GB82")  # type: ignore[arg-type]
+    with pytest.raises(ValueError):
+        cobalis.suggest("iban", "GB82", limit=-1)
+    assert cobalis.suggest("iban", "GB82 WEST 1234 5698 7645 32", limit=0) == []
+
+
+# --- expected: right whenever the check characters themselves were mistyped ---------------------------------------
+
+CHECK_PLACES = {"iban": (2, 2), "lei": (18, 2), "credit_card": (-1, 1), "isbn": (-1, 1), "issn": (-1, 1),
+                "isin": (-1, 1), "ean": (-1, 1)}
+
+
+@pytest.mark.parametrize("kind", sorted(CHECK_PLACES))
+def test_expected_is_the_original_check_when_the_check_was_mistyped(kind):
+    at, count = CHECK_PLACES[kind]
+    for original in POOLS[kind][:60]:
+        start = at % len(original)
+        check = original[start:start + count]
+        for i in range(start, start + count):
+            for c in alphabet(kind, original, i):
+                typo = original[:i] + c + original[i + 1:]
+                if is_valid(kind, typo):
+                    continue
+                got = cobalis.explain(kind, typo)
+                if got["error"] == "invalid_checksum":
+                    assert got["expected"] == check, (typo, got)
+
+
+def test_iban_expected_agrees_with_mod97_arithmetic():
+    for original in POOLS["iban"]:
+        rest = original[4:] + original[:2] + "00"
+        typo = original[:2] + f"{(int(original[2:4]) + 1) % 97:02d}" + original[4:]
+        assert cobalis.explain("iban", typo)["expected"] == f"{98 - mod97(rest):02d}"
+
+
+# --- suggest: properties ------------------------------------------------------------------------------------------
+
+@st.composite
+def typo_of(draw, kind):
+    original = draw(st.sampled_from(POOLS[kind]))
+    i = draw(st.integers(0, len(original) - 1))
+    if draw(st.booleans()) and i + 1 < len(original):
+        typo = original[:i] + original[i + 1] + original[i] + original[i + 2:]
+    else:
+        typo = original[:i] + draw(st.sampled_from(alphabet(kind, original, i))) + original[i + 1:]
+    return original, typo
+
+
+@pytest.mark.parametrize("kind", KINDS)
+@settings(max_examples=60, deadline=None)
+@given(data=st.data())
+def test_suggestions_are_valid_one_edit_away_and_hold_the_original(kind, data):
+    original, typo = data.draw(typo_of(kind))
+    strict = STRICT.get(kind, False)
+    found = cobalis.suggest(kind, typo, strict=strict, limit=64)
+    if is_valid(kind, typo):
+        assert found == []
+        return
+    assert len(found) == len(set(found))
+    for s in found:
+        assert is_valid(kind, s) and one_edit_apart(typo, s), (typo, s)
+    if len(found) < 64:
+        assert original in found
+    assert cobalis.suggest(kind, typo, strict=strict, limit=2) == found[:2]
+
+
+@settings(max_examples=100, deadline=None)
+@given(text=st.text(alphabet="0123456789ABCXYZ -x.\u00e9", max_size=30), kind=st.sampled_from(KINDS),
+       strict=st.booleans())
+def test_suggestions_of_any_text_validate(text, kind, strict):
+    module = cobalis.strict if strict else cobalis
+    for s in cobalis.suggest(kind, text, strict=strict, limit=64):
+        assert getattr(module, "is_valid_" + kind)(s)
+    explained = cobalis.explain(kind, text, strict=strict)
+    assert explained["error"] == getattr(module, "validate_" + kind)(text)["error"]
+    if explained["position"] is not None:
+        assert 0 <= explained["position"] < len(text)
+
+
+# --- quality: every typo the check detects, on the real identifiers -----------------------------------------------
+
+def quality(kind, every=1):
+    """(typos, found, swaps, swaps first) over the detected typos of the pool, every `every`-th original."""
+    typos_seen = found = swaps = swaps_first = 0
+    for original in POOLS[kind][::every]:
+        for typo, how in typos(kind, original):
+            got = cobalis.suggest(kind, typo, strict=STRICT.get(kind, False), limit=64)
+            typos_seen += 1
+            found += original in got
+            if how == "swap":
+                swaps += 1
+                swaps_first += bool(got) and got[0] == original
+    return typos_seen, found, swaps, swaps_first
+
+
+@pytest.mark.parametrize("kind, every", [("iban", 4), ("isin", 4), ("lei", 1), ("credit_card", 1), ("isbn", 1),
+                                         ("issn", 1), ("ean", 1), ("vat", 16), ("bic", 20)])
+def test_the_original_is_found_and_swaps_come_first(kind, every):
+    typos_seen, found, swaps, swaps_first = quality(kind, every)
+    assert typos_seen > 0
+    assert found == typos_seen
+    if swaps:
+        assert swaps_first >= 0.9 * swaps
