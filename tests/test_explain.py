@@ -174,11 +174,18 @@ def quality(kind, every=1):
     return typos_seen, found, swaps, swaps_first
 
 
-@pytest.mark.parametrize("kind, every", [("iban", 4), ("isin", 4), ("lei", 1), ("credit_card", 1), ("isbn", 1),
-                                         ("issn", 1), ("ean", 1), ("vat", 16), ("bic", 20)])
-def test_the_original_is_found_and_swaps_come_first(kind, every):
+# The share of detected swaps whose original comes first. MOD 97-10 leaves almost no other swap valid, so the
+# original is first in at least 90 % of cases; a sum of place values (Luhn, GS1, the ISBN and ISSN sums, most
+# national VAT checks) is repaired just as well by every other swap of two digits with the same difference, and no
+# ranking can tell those apart: the floors below are what the kinds' arithmetic allows on these identifiers
+# (bench/explain_bench.py reports the shares).
+@pytest.mark.parametrize("kind, every, swaps_first_share", [
+    ("iban", 4, 0.9), ("lei", 1, 0.9), ("bic", 20, 0.9), ("isin", 4, 0.7), ("credit_card", 1, 0.45),
+    ("isbn", 1, 0.65), ("issn", 1, 0.7), ("ean", 1, 0.3), ("vat", 16, 0.8),
+])
+def test_the_original_is_found_and_swaps_come_first(kind, every, swaps_first_share):
     typos_seen, found, swaps, swaps_first = quality(kind, every)
     assert typos_seen > 0
     assert found == typos_seen
     if swaps:
-        assert swaps_first >= 0.9 * swaps
+        assert swaps_first >= swaps_first_share * swaps

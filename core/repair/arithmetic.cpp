@@ -9,6 +9,22 @@ constexpr bool is_letter(char c) noexcept { return c >= 'A' && c <= 'Z'; }
 
 // A digit doubled, its two digits added: what Luhn counts for every second digit.
 constexpr std::array<std::uint8_t, 10> DOUBLED{0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
+// The digit whose doubled sum is the index.
+constexpr std::array<std::uint8_t, 10> HALVED{0, 5, 1, 6, 2, 7, 3, 8, 4, 9};
+static_assert([] {
+    for (unsigned d = 0; d < 10; ++d) {
+        if (HALVED[DOUBLED[d]] != d) return false;
+    }
+    return true;
+}());
+// Inverses modulo 11 of 1..10.
+constexpr std::array<std::uint8_t, 11> INVERSE_11{0, 1, 6, 4, 3, 9, 2, 8, 7, 5, 10};
+static_assert([] {
+    for (unsigned w = 1; w < 11; ++w) {
+        if (w * INVERSE_11[w] % 11 != 1) return false;
+    }
+    return true;
+}());
 
 // Letters read as 10..35 and digits as themselves; how many decimal digits each reads as.
 constexpr unsigned value_of(char c) noexcept {
@@ -27,7 +43,7 @@ constexpr std::array<std::uint8_t, 96> make_powers() noexcept {
     return p;
 }
 constexpr std::array<std::uint8_t, 96> POWERS = make_powers();
-constexpr unsigned power(std::size_t e) noexcept { return POWERS[e % 96]; }
+constexpr unsigned power(std::size_t e) noexcept { return POWERS[e < 96 ? e : e % 96]; }
 
 // What a character adds to a Luhn sum when `odd` says its last digit stands
 // an odd number of places from the right (and so is doubled).
@@ -52,8 +68,10 @@ void CandidateChecks::prepare(Arithmetic arithmetic, std::string_view s) noexcep
         case Arithmetic::Gs1:
         case Arithmetic::Mod11: {
             modulus_ = arithmetic == Arithmetic::Mod11 ? 11 : 10;
-            sum_ = 0;
-            for (std::size_t i = 0; i < n; ++i) sum_ = (sum_ + term(s_[i], n - 1 - i)) % modulus_;
+            // At most 254 terms below 11 * 10 each (a term is reduced): no overflow.
+            unsigned sum = 0;
+            for (std::size_t i = 0; i < n; ++i) sum += term(s_[i], n - 1 - i);
+            sum_ = sum % modulus_;
             return;
         }
         case Arithmetic::Mod97:
@@ -61,7 +79,7 @@ void CandidateChecks::prepare(Arithmetic arithmetic, std::string_view s) noexcep
         case Arithmetic::LuhnLetters: break;
     }
     rotation_ = arithmetic == Arithmetic::Mod97Iban && n >= 4 ? 4 : 0;
-    const auto at = [&](std::size_t j) { return s_[(j + rotation_) % n]; };
+    const auto at = [&](std::size_t j) { return s_[j + rotation_ < n ? j + rotation_ : j + rotation_ - n]; };
     const bool luhn = arithmetic == Arithmetic::LuhnLetters;
     prefix_[0] = {0, 0};
     for (std::size_t j = 0; j < n; ++j) {
@@ -100,8 +118,7 @@ unsigned CandidateChecks::term(char c, std::size_t d) const noexcept {
 }
 
 std::size_t CandidateChecks::checked_place(std::size_t k) const noexcept {
-    const std::size_t n = s_.size();
-    return (k + n - rotation_) % n;
+    return k >= rotation_ ? k - rotation_ : k + s_.size() - rotation_;
 }
 
 bool CandidateChecks::joined_holds(std::size_t j, std::size_t removed, char first, char second,
@@ -148,8 +165,28 @@ bool CandidateChecks::substitution(std::size_t k, char c) const noexcept {
 }
 
 std::size_t CandidateChecks::solve(std::size_t k, std::array<char, 2>& out) const noexcept {
-    if (arithmetic_ != Arithmetic::Mod97 && arithmetic_ != Arithmetic::Mod97Iban) return NOT_SOLVED;
     if (k >= s_.size()) return 0;
+    if (arithmetic_ == Arithmetic::Luhn || arithmetic_ == Arithmetic::Gs1 || arithmetic_ == Arithmetic::Mod11) {
+        // The term the place needs, and the one digit (or X) that gives it.
+        const std::size_t d = s_.size() - 1 - k;
+        const unsigned m = modulus_;
+        const unsigned rest = (sum_ + m - term(s_[k], d) % m) % m;
+        const unsigned need = (m - rest) % m;
+        const bool odd = (d & 1) != 0;
+        unsigned x = 0;
+        if (arithmetic_ == Arithmetic::Luhn) {
+            x = odd ? HALVED[need] : need;
+        } else if (arithmetic_ == Arithmetic::Gs1) {
+            x = odd ? need * 7 % 10 : need;  // 3 * 7 = 1 modulo 10
+        } else {
+            const unsigned w = static_cast<unsigned>((d + 1) % 11);
+            if (w == 0) return NOT_SOLVED;  // every character adds nothing here
+            x = need * INVERSE_11[w] % 11;
+        }
+        out[0] = x == 10 ? 'X' : static_cast<char>('0' + x);
+        return 1;
+    }
+    if (arithmetic_ != Arithmetic::Mod97 && arithmetic_ != Arithmetic::Mod97Iban) return NOT_SOLVED;
     // The number with v in the place is A + v * 10^after (mod 97), where A
     // holds the prefix moved past the place and the suffix; one v in 0..96
     // makes it 1, and it is a character only if it is a digit's or a letter's value.
@@ -166,17 +203,12 @@ std::size_t CandidateChecks::solve(std::size_t k, std::array<char, 2>& out) cons
     return n;
 }
 
-std::size_t CandidateChecks::solve_pair(std::size_t k, std::array<std::array<char, 2>, 2>& out) const noexcept {
-    if (arithmetic_ != Arithmetic::Mod97 && arithmetic_ != Arithmetic::Mod97Iban) return NOT_SOLVED;
-    const std::size_t j = checked_place(k);
-    if (k + 1 >= s_.size() || j + 1 >= s_.size()) return NOT_SOLVED;
-    // Two digits hold 0..99: the one value of 0..96 that makes the number 1,
-    // and that value plus 97 where it is still two digits. Check digits are
-    // computed as 98 less a remainder, 02 to 98, so one of those comes first
-    // (97 before its twin 00, 98 before 01).
-    const std::size_t after = suffix_digits_[j + 2];
-    const unsigned a = (prefix_[j][0] * power(after + 2) + suffix_[j + 2]) % 97;
-    const unsigned v = (1 + 97 - a) * power(96 - after % 96) % 97;
+namespace {
+
+// The two-digit values that make a number 1 modulo 97 when `v` (0..96) does:
+// check digits are computed as 98 less a remainder, 02 to 98, so one of those
+// comes first (97 before its twin 00, 98 before 01).
+std::size_t pairs_of(unsigned v, std::array<std::array<char, 2>, 2>& out) noexcept {
     const auto put = [&](std::size_t i, unsigned pair) {
         out[i] = {static_cast<char>('0' + pair / 10), static_cast<char>('0' + pair % 10)};
     };
@@ -188,6 +220,46 @@ std::size_t CandidateChecks::solve_pair(std::size_t k, std::array<std::array<cha
     put(0, v + 97);
     put(1, v);
     return 2;
+}
+
+}  // namespace
+
+std::size_t CandidateChecks::solve_pair(std::size_t k, std::array<std::array<char, 2>, 2>& out) const noexcept {
+    if (arithmetic_ != Arithmetic::Mod97 && arithmetic_ != Arithmetic::Mod97Iban) return NOT_SOLVED;
+    const std::size_t j = checked_place(k);
+    if (k + 1 >= s_.size() || j + 1 >= s_.size()) return NOT_SOLVED;
+    // Two digits hold 0..99: the one value of 0..96 that makes the number 1,
+    // and that value plus 97 where it is still two digits.
+    const std::size_t after = suffix_digits_[j + 2];
+    const unsigned a = (prefix_[j][0] * power(after + 2) + suffix_[j + 2]) % 97;
+    return pairs_of((1 + 97 - a) * power(96 - after % 96) % 97, out);
+}
+
+std::size_t CandidateChecks::implied_pair(Arithmetic arithmetic, std::string_view s, std::size_t k,
+                                          std::array<std::array<char, 2>, 2>& out) noexcept {
+    if (arithmetic != Arithmetic::Mod97 && arithmetic != Arithmetic::Mod97Iban) return NOT_SOLVED;
+    const std::size_t n = s.size();
+    const std::size_t rotation = arithmetic == Arithmetic::Mod97Iban && n >= 4 ? 4 : 0;
+    const std::size_t j = k >= rotation ? k - rotation : k + n - rotation;
+    if (k + 1 >= n || j + 1 >= n) return NOT_SOLVED;
+    // Read from the right, each character adds its value times the power of
+    // ten of its place: independent terms, no chain of remainders.
+    std::uint64_t sum = 0;
+    std::size_t place = 0;  // digits to the right, below 96 + 2
+    std::size_t after = 0;  // digits to the right of the pair
+    for (std::size_t i = n; i-- > 0;) {
+        if (i == j + 1) after = place;
+        if (i == j || i == j + 1) {
+            ++place;  // a zero digit
+        } else {
+            const char c = s[i + rotation < n ? i + rotation : i + rotation - n];
+            sum += std::uint64_t{value_of(c)} * POWERS[place];
+            place += digits_of(c);
+        }
+        if (place >= 96) place -= 96;
+    }
+    const auto r = static_cast<unsigned>(sum % 97);
+    return pairs_of((1 + 97 - r) * power(96 - after) % 97, out);
 }
 
 bool CandidateChecks::swap(std::size_t k) const noexcept {

@@ -27,11 +27,18 @@ public:
     // nothing, so the answers hold for edits that replace them.
     [[nodiscard]] bool substitution(std::size_t k, char c) const noexcept;
     // Where the arithmetic can be solved for the character at `k`: the only
-    // characters (at most one digit and one letter) that may make `s` valid
-    // there, written into `out`, and how many; NOT_SOLVED where each
-    // character has to be tried with `substitution`.
+    // characters (at most one digit and one letter; for a sum of place
+    // values, one digit or X) that may make `s` valid there, written into
+    // `out`, and how many; NOT_SOLVED where each character has to be tried
+    // with `substitution`. The caller keeps those its layout allows.
     static constexpr std::size_t NOT_SOLVED = 3;
     [[nodiscard]] std::size_t solve(std::size_t k, std::array<char, 2>& out) const noexcept;
+    // The two check digits at `k` and `k + 1` that make `s` valid under MOD
+    // 97-10, without preparing: one pass over `s` with them read as 0.
+    // Written into `out` as solve_pair writes them; NOT_SOLVED for any
+    // other arithmetic.
+    static std::size_t implied_pair(Arithmetic arithmetic, std::string_view s, std::size_t k,
+                                    std::array<std::array<char, 2>, 2>& out) noexcept;
     // The same for two digits at `k` and `k + 1` read together: the pairs that
     // may make `s` valid, in increasing order, written into `out` (two bytes
     // each); NOT_SOLVED where the pairs have to be tried one by one.
@@ -63,9 +70,10 @@ private:
     // (MOD 97) or their Luhn sums (for each parity of the digits after them);
     // suffix[j] the number or Luhn sum of the characters from j and
     // suffix_digits[j] how many digits they read as.
-    std::array<std::array<std::uint8_t, 2>, N> prefix_{};
-    std::array<std::uint8_t, N> suffix_{};
-    std::array<std::uint16_t, N> suffix_digits_{};
+    // (Written by prepare up to the form's length before anything reads them.)
+    std::array<std::array<std::uint8_t, 2>, N> prefix_;
+    std::array<std::uint8_t, N> suffix_;
+    std::array<std::uint16_t, N> suffix_digits_;
 };
 
 }  // namespace cobalis::repair

@@ -13,7 +13,7 @@ constexpr CheckPlace last_character(std::string_view s, bool) noexcept {
 }
 
 // Two letters of country, two check digits, then the account number.
-constexpr std::string_view iban(std::string_view, std::size_t i) noexcept {
+constexpr const Alphabet& iban(std::string_view, std::size_t i) noexcept {
     return i < 2 ? LETTERS : i < 4 ? DIGITS : ALNUM;
 }
 constexpr CheckPlace iban_check(std::string_view s, bool) noexcept {
@@ -21,32 +21,32 @@ constexpr CheckPlace iban_check(std::string_view s, bool) noexcept {
 }
 
 // Four letters of bank, two of country, then location and branch.
-constexpr std::string_view bic(std::string_view, std::size_t i) noexcept { return i < 6 ? LETTERS : ALNUM; }
+constexpr const Alphabet& bic(std::string_view, std::size_t i) noexcept { return i < 6 ? LETTERS : ALNUM; }
 constexpr CheckPlace no_check(std::string_view, bool) noexcept { return {}; }
 
-constexpr std::string_view digits(std::string_view, std::size_t) noexcept { return DIGITS; }
+constexpr const Alphabet& digits(std::string_view, std::size_t) noexcept { return DIGITS; }
 
 // An ISBN-10 and an ISSN may end in X.
-constexpr std::string_view isbn(std::string_view s, std::size_t i) noexcept {
+constexpr const Alphabet& isbn(std::string_view s, std::size_t i) noexcept {
     return s.size() == 10 && i == 9 ? DIGITS_X : DIGITS;
 }
-constexpr std::string_view issn(std::string_view s, std::size_t i) noexcept {
+constexpr const Alphabet& issn(std::string_view s, std::size_t i) noexcept {
     return s.size() == 8 && i == 7 ? DIGITS_X : DIGITS;
 }
 
 // Two letters of country, nine characters of number, one check digit.
-constexpr std::string_view isin(std::string_view, std::size_t i) noexcept {
+constexpr const Alphabet& isin(std::string_view, std::size_t i) noexcept {
     return i < 2 ? LETTERS : i == 11 ? DIGITS : ALNUM;
 }
 
 // Eighteen letters and digits, then two check digits.
-constexpr std::string_view lei(std::string_view, std::size_t i) noexcept { return i >= 18 ? DIGITS : ALNUM; }
+constexpr const Alphabet& lei(std::string_view, std::size_t i) noexcept { return i >= 18 ? DIGITS : ALNUM; }
 constexpr CheckPlace lei_check(std::string_view s, bool) noexcept {
     return s.size() == 20 ? CheckPlace{18, 2} : CheckPlace{};
 }
 
 // Two letters of country, then the national number.
-constexpr std::string_view vat(std::string_view, std::size_t i) noexcept { return i < 2 ? LETTERS : ALNUM; }
+constexpr const Alphabet& vat(std::string_view, std::size_t i) noexcept { return i < 2 ? LETTERS : ALNUM; }
 // The national check characters, which only strict validation reads: most
 // countries end in theirs; France's key and the United Kingdom's two check
 // digits stand before the rest, the Netherlands' before the B and the branch,
@@ -61,7 +61,7 @@ constexpr CheckPlace vat_check(std::string_view s, bool strict) noexcept {
     return {s.size() - 1, 1};
 }
 
-constexpr std::string_view email(std::string_view, std::size_t) noexcept { return EMAIL; }
+constexpr const Alphabet& email(std::string_view, std::size_t) noexcept { return EMAIL; }
 
 inline constexpr Spec IBAN{Folding::Upper, iban, true, iban_check, Arithmetic::Mod97Iban, 0};
 inline constexpr Spec BIC{Folding::Upper, bic, true, no_check, Arithmetic::None, 4};

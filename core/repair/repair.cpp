@@ -9,6 +9,15 @@ namespace cobalis::repair {
 
 namespace {
 
+static_assert([] {
+    for (const kinds::Kind& kind : kinds::KINDS) {
+        for (const char c : kind.separators) {
+            if (static_cast<unsigned char>(c) >= 64) return false;
+        }
+    }
+    return true;
+}(), "normal_form keeps the separators as a mask of the bytes below 64");
+
 // A compact form with, for each of its bytes, where the input held it.
 struct Normal {
     InlineString compact;
@@ -23,11 +32,18 @@ constexpr char folded(Folding folding, char c) noexcept {
 
 // The kind's normal form, as its normaliser makes it; false when it does not fit.
 bool normal_form(std::string_view input, const kinds::Kind& kind, Normal& out) noexcept {
+    // Separators are all control or punctuation bytes below 64.
+    std::uint64_t separators = 0;
+    for (const char c : kind.separators) separators |= std::uint64_t{1} << (static_cast<unsigned char>(c) % 64);
+    const auto is_separator = [separators](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 64 && ((separators >> b) & 1) != 0;
+    };
     char* const bytes = out.compact.raw();
     std::size_t n = 0;
     for (std::size_t i = 0; i < input.size(); ++i) {
         const char c = input[i];
-        if (kind.separators.find(c) != std::string_view::npos) continue;
+        if (is_separator(c)) continue;
         if (n == InlineString::CAPACITY) return false;
         bytes[n] = folded(kind.repair.folding, c);
         out.from[n] = static_cast<std::uint32_t>(i);
@@ -37,7 +53,7 @@ bool normal_form(std::string_view input, const kinds::Kind& kind, Normal& out) n
     return true;
 }
 
-constexpr bool allowed(std::string_view layout, char c) noexcept { return layout.find(c) != std::string_view::npos; }
+constexpr bool allowed(const Alphabet& layout, char c) noexcept { return layout.has(c); }
 
 // The first place of `s` holding a character its layout does not allow.
 std::optional<std::size_t> first_misplaced(const Spec& spec, std::string_view s) noexcept {
@@ -54,14 +70,35 @@ using Predicate = bool (*)(std::string_view) noexcept;
 // first such, in the layout's order, written into `out`.
 bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predicate is_valid,
                    std::array<char, 2>& out) noexcept {
-    CandidateChecks checks;
-    checks.prepare(spec.arithmetic, s);
     InlineString candidate(s);
     char* const bytes = candidate.raw();
     const std::size_t k = place.at;
+    std::array<std::array<char, 2>, 2> pairs{};
+    if (place.count == 2) {
+        // Two check digits of MOD 97-10, found in one pass.
+        const std::size_t solutions = CandidateChecks::implied_pair(spec.arithmetic, s, k, pairs);
+        if (solutions != CandidateChecks::NOT_SOLVED) {
+            for (std::size_t i = 0; i < solutions; ++i) {
+                bytes[k] = pairs[i][0];
+                bytes[k + 1] = pairs[i][1];
+                if (is_valid(candidate.view())) {
+                    out = pairs[i];
+                    return true;
+                }
+            }
+            return false;
+        }
+    }
+    CandidateChecks checks;
+    checks.prepare(spec.arithmetic, s);
     if (place.count == 1) {
-        for (const char c : spec.layout(s, k)) {
-            if (!checks.substitution(k, c)) continue;
+        const Alphabet& layout = spec.layout(s, k);
+        std::array<char, 2> solved{};
+        const std::size_t solutions = checks.solve(k, solved);
+        const std::string_view tried =
+            solutions == CandidateChecks::NOT_SOLVED ? layout.chars() : std::string_view(solved.data(), solutions);
+        for (const char c : tried) {
+            if (!layout.has(c) || !checks.substitution(k, c)) continue;
             bytes[k] = c;
             if (is_valid(candidate.view())) {
                 out[0] = c;
@@ -71,7 +108,6 @@ bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predi
         return false;
     }
     // Two check digits read together as a number.
-    std::array<std::array<char, 2>, 2> pairs{};
     const std::size_t solutions = checks.solve_pair(k, pairs);
     if (solutions != CandidateChecks::NOT_SOLVED) {
         for (std::size_t i = 0; i < solutions; ++i) {
@@ -85,11 +121,11 @@ bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predi
         return false;
     }
     // Two check characters of other arithmetic: the first tried against every second.
-    for (const char c : spec.layout(s, k)) {
+    for (const char c : spec.layout(s, k).chars()) {
         bytes[k] = c;
         CandidateChecks with_first;
         with_first.prepare(spec.arithmetic, candidate.view());
-        for (const char d : spec.layout(s, k + 1)) {
+        for (const char d : spec.layout(s, k + 1).chars()) {
             if (!with_first.substitution(k + 1, d)) continue;
             bytes[k + 1] = d;
             if (is_valid(candidate.view())) {
@@ -147,10 +183,42 @@ constexpr Likelihood likelihood(char from, char to) noexcept {
     return Likelihood::Other;
 }
 
+// Among slips equally likely, the one whose result keeps letters and digits
+// in fewer runs: identifiers hold their letters together (a country code, a
+// bank code, an issuer's prefix), so a result that breaks a run apart is less
+// likely to be the original. What an edit changes in the number of places
+// where a letter meets a digit (or another byte), from -2 to 2, plus 2.
+enum class Class : std::uint8_t { Digit, Letter, Other };
+constexpr Class class_of(char c) noexcept {
+    return c >= '0' && c <= '9' ? Class::Digit : (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? Class::Letter
+                                                                                                  : Class::Other;
+}
+constexpr int boundaries(std::string_view s, std::size_t first, std::size_t last, std::size_t k, char at_k,
+                         std::size_t k2, char at_k2) noexcept {
+    // Boundaries between neighbours among places first..last, with at_k at k and at_k2 at k2.
+    int n = 0;
+    const auto at = [&](std::size_t i) { return i == k ? at_k : i == k2 ? at_k2 : s[i]; };
+    for (std::size_t i = first; i < last; ++i) n += class_of(at(i)) != class_of(at(i + 1)) ? 1 : 0;
+    return n;
+}
+constexpr std::uint8_t shape_cost(std::string_view s, std::size_t k, bool swap, char with) noexcept {
+    const std::size_t first = k == 0 ? 0 : k - 1;
+    const std::size_t last = std::min(s.size() - 1, k + (swap ? 2 : 1));
+    const int before = boundaries(s, first, last, k, s[k], k, s[k]);
+    const int after = swap ? boundaries(s, first, last, k, s[k + 1], k + 1, s[k])
+                           : boundaries(s, first, last, k, with, k, with);
+    return static_cast<std::uint8_t>(after - before + 2);
+}
+static_assert(shape_cost("AB1C", 1, true, 0) == 2 && shape_cost("A1BC", 0, true, 0) == 1 &&
+              shape_cost("123", 1, false, 'A') == 4 && shape_cost("1A3", 1, false, '2') == 0);
+
 // Keeps the `limit` most plausible edits, in the order found among equals.
 void keep(Suggestions& out, std::size_t limit, Edit edit) noexcept {
+    const auto worse = [&](const Edit& e) {
+        return e.likelihood != edit.likelihood ? e.likelihood > edit.likelihood : e.shape > edit.shape;
+    };
     std::size_t at = out.count;
-    while (at > 0 && out.edits[at - 1].likelihood > edit.likelihood) --at;
+    while (at > 0 && worse(out.edits[at - 1])) --at;
     if (at >= limit) return;
     const std::size_t end = out.count < limit ? out.count : limit - 1;
     for (std::size_t i = end; i > at; --i) out.edits[i] = out.edits[i - 1];
@@ -261,7 +329,7 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
         if (!checks.swap(k)) continue;
         bytes[k] = b;
         bytes[k + 1] = a;
-        if (is_valid(candidate.view())) keep(out, limit, {static_cast<std::uint8_t>(k), 0, Likelihood::Swap});
+        if (is_valid(candidate.view())) keep(out, limit, {static_cast<std::uint8_t>(k), 0, Likelihood::Swap, shape_cost(s, k, true, 0)});
         bytes[k] = a;
         bytes[k + 1] = b;
     }
@@ -269,16 +337,16 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
     for (std::size_t k = 0; k < n; ++k) {
         if (!edits_all_misplaced(k, k)) continue;
         const char old = s[k];
-        const std::string_view layout = spec.layout(s, k);
+        const Alphabet& layout = spec.layout(s, k);
         std::array<char, 2> solved{};
         const std::size_t solutions = checks.solve(k, solved);
         const std::string_view tried =
-            solutions == CandidateChecks::NOT_SOLVED ? layout : std::string_view(solved.data(), solutions);
+            solutions == CandidateChecks::NOT_SOLVED ? layout.chars() : std::string_view(solved.data(), solutions);
         for (const char c : tried) {
             if (c == old || !checks.substitution(k, c)) continue;
             if (solutions != CandidateChecks::NOT_SOLVED && !allowed(layout, c)) continue;
             bytes[k] = c;
-            if (is_valid(candidate.view())) keep(out, limit, {static_cast<std::uint8_t>(k), c, likelihood(old, c)});
+            if (is_valid(candidate.view())) keep(out, limit, {static_cast<std::uint8_t>(k), c, likelihood(old, c), shape_cost(s, k, false, c)});
         }
         bytes[k] = old;
     }

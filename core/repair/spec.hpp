@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace cobalis::repair {
@@ -31,14 +32,37 @@ enum class Arithmetic : unsigned char {
 };
 
 // The characters a place may hold; a superset of what any valid identifier of
-// the kind holds there, so that no valid one-edit neighbour is missed.
-inline constexpr std::string_view DIGITS = "0123456789";
-inline constexpr std::string_view LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-inline constexpr std::string_view ALNUM = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-inline constexpr std::string_view DIGITS_X = "0123456789X";
+// the kind holds there, so that no valid one-edit neighbour is missed. Kept
+// both as a list, to try in order, and as a set of ASCII bytes, to test one.
+class Alphabet {
+public:
+    constexpr explicit Alphabet(std::string_view chars) noexcept : chars_(chars) {
+        for (const char c : chars) {
+            const auto b = static_cast<unsigned char>(c);
+            (b < 64 ? low_ : high_) |= std::uint64_t{1} << (b % 64);
+        }
+    }
+    [[nodiscard]] constexpr std::string_view chars() const noexcept { return chars_; }
+    [[nodiscard]] constexpr bool has(char c) const noexcept {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 128) return false;
+        return (((b < 64 ? low_ : high_) >> (b % 64)) & 1) != 0;
+    }
+
+private:
+    std::string_view chars_;
+    std::uint64_t low_ = 0;
+    std::uint64_t high_ = 0;
+};
+
+inline constexpr Alphabet DIGITS{"0123456789"};
+inline constexpr Alphabet LETTERS{"ABCDEFGHIJKLMNOPQRSTUVWXYZ"};
+inline constexpr Alphabet ALNUM{"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"};
+inline constexpr Alphabet DIGITS_X{"0123456789X"};
 // What an e-mail address is repaired with: the usual characters of its
 // parts. Its places have no fixed layout to blame a character against.
-inline constexpr std::string_view EMAIL = "abcdefghijklmnopqrstuvwxyz0123456789.-_@";
+inline constexpr Alphabet EMAIL{"abcdefghijklmnopqrstuvwxyz0123456789.-_@"};
+static_assert(ALNUM.has('Z') && ALNUM.has('0') && !ALNUM.has('a') && EMAIL.has('@') && !DIGITS.has('\xe9'));
 
 // The check characters of a compact form: `count` characters from `at`;
 // count 0 where the form has none (or they cannot be placed).
@@ -47,7 +71,7 @@ struct CheckPlace {
     std::size_t count = 0;
 };
 
-using Layout = std::string_view (*)(std::string_view compact, std::size_t i) noexcept;
+using Layout = const Alphabet& (*)(std::string_view compact, std::size_t i) noexcept;
 using CheckPlacer = CheckPlace (*)(std::string_view compact, bool strict) noexcept;
 
 inline constexpr std::size_t NO_COUNTRY = static_cast<std::size_t>(-1);

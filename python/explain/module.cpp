@@ -3,8 +3,8 @@
 // core/kinds.hpp (core/repair/ does the work). The package's
 // `cobalis.explain` and `cobalis.suggest` build their answers on these two
 // functions:
-//   explain(kind, text, strict) -> (error, position, expected, found)
-//   suggest(kind, text, strict, limit) -> [compact, ...]
+//   explain(kind, text, strict=False, /) -> (error, position, expected, found)
+//   suggest(kind, text, strict=False, limit=5, /) -> [compact, ...]
 // `position` counts characters of `text`, not bytes.
 #include <Python.h>
 
@@ -51,59 +51,70 @@ PyObject* text_or_none(std::string_view s) noexcept {
     return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
 }
 
-PyObject* explain(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    static const char* keywords[] = {"kind", "text", "strict", nullptr};
-    PyObject* kind = nullptr;
-    PyObject* text = nullptr;
-    int strict = 0;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "UU|p:explain", const_cast<char**>(keywords), &kind, &text,
-                                     &strict)) {
-        return nullptr;
+// The arguments are positional (the package's functions name them): kind,
+// text, then the flags. Answers false with TypeError set when they are not.
+bool parse(const char* name, PyObject* const* args, Py_ssize_t nargs, Py_ssize_t most, std::size_t& number,
+           std::string_view& input, bool& strict, Py_ssize_t& limit) noexcept {
+    if (nargs < 2 || nargs > most) {
+        PyErr_Format(PyExc_TypeError, "%s() takes from 2 to %zd positional arguments (%zd given)", name, most, nargs);
+        return false;
     }
-    const std::size_t number = kind_number(kind);
-    if (number == kinds::KIND_COUNT) return nullptr;
-    const std::string_view input = utf8_of(text);
-    if (input.data() == nullptr) return nullptr;
-    const repair::Explanation e = repair::explain(number, input, strict != 0);
-    PyObject* error = e.error ? text_or_none(error_text(*e.error)) : Py_NewRef(Py_None);
+    if (!PyUnicode_Check(args[0]) || !PyUnicode_Check(args[1])) {
+        PyErr_Format(PyExc_TypeError, "%s() takes a str kind and a str text", name);
+        return false;
+    }
+    number = kind_number(args[0]);
+    if (number == kinds::KIND_COUNT) return false;
+    input = utf8_of(args[1]);
+    if (input.data() == nullptr) return false;
+    strict = false;
+    if (nargs > 2) {
+        const int flag = PyObject_IsTrue(args[2]);
+        if (flag < 0) return false;
+        strict = flag != 0;
+    }
+    if (nargs > 3) {
+        limit = PyLong_AsSsize_t(args[3]);
+        if (limit == -1 && PyErr_Occurred()) return false;
+        if (limit < 0) {
+            PyErr_SetString(PyExc_ValueError, "limit must not be negative");
+            return false;
+        }
+    }
+    return true;
+}
+
+PyObject* explain(PyObject*, PyObject* const* args, Py_ssize_t nargs) noexcept {
+    std::size_t number = 0;
+    std::string_view input;
+    bool strict = false;
+    Py_ssize_t unused = 0;
+    if (!parse("explain", args, nargs, 3, number, input, strict, unused)) return nullptr;
+    const repair::Explanation e = repair::explain(number, input, strict);
+    if (!e.error) return PyTuple_Pack(4, Py_None, Py_None, Py_None, Py_None);
+    PyObject* error = text_or_none(error_text(*e.error));
     PyObject* position = e.position ? PyLong_FromSize_t(characters_before(input, *e.position)) : Py_NewRef(Py_None);
     PyObject* expected = text_or_none(e.expected());
     PyObject* found = text_or_none(e.found());
-    if (error == nullptr || position == nullptr || expected == nullptr || found == nullptr) {
-        Py_XDECREF(error);
-        Py_XDECREF(position);
-        Py_XDECREF(expected);
-        Py_XDECREF(found);
-        return nullptr;
+    PyObject* answer = nullptr;
+    if (error != nullptr && position != nullptr && expected != nullptr && found != nullptr) {
+        answer = PyTuple_Pack(4, error, position, expected, found);
     }
-    PyObject* answer = PyTuple_Pack(4, error, position, expected, found);
-    Py_DECREF(error);
-    Py_DECREF(position);
-    Py_DECREF(expected);
-    Py_DECREF(found);
+    Py_XDECREF(error);
+    Py_XDECREF(position);
+    Py_XDECREF(expected);
+    Py_XDECREF(found);
     return answer;
 }
 
-PyObject* suggest(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    static const char* keywords[] = {"kind", "text", "strict", "limit", nullptr};
-    PyObject* kind = nullptr;
-    PyObject* text = nullptr;
-    int strict = 0;
+PyObject* suggest(PyObject*, PyObject* const* args, Py_ssize_t nargs) noexcept {
+    std::size_t number = 0;
+    std::string_view input;
+    bool strict = false;
     Py_ssize_t limit = 5;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "UU|pn:suggest", const_cast<char**>(keywords), &kind, &text,
-                                     &strict, &limit)) {
-        return nullptr;
-    }
-    if (limit < 0) {
-        PyErr_SetString(PyExc_ValueError, "limit must not be negative");
-        return nullptr;
-    }
-    const std::size_t number = kind_number(kind);
-    if (number == kinds::KIND_COUNT) return nullptr;
-    const std::string_view input = utf8_of(text);
-    if (input.data() == nullptr) return nullptr;
+    if (!parse("suggest", args, nargs, 4, number, input, strict, limit)) return nullptr;
     repair::Suggestions found;
-    repair::suggest(number, input, strict != 0, static_cast<std::size_t>(limit), found);
+    repair::suggest(number, input, strict, static_cast<std::size_t>(limit), found);
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(found.count));
     if (list == nullptr) return nullptr;
     for (std::size_t i = 0; i < found.count; ++i) {
@@ -118,16 +129,16 @@ PyObject* suggest(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return list;
 }
 
-using WithKeywords = PyObject* (*)(PyObject*, PyObject*, PyObject*) noexcept;
-PyCFunction as_cfunction(WithKeywords f) noexcept {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
-}
+using FastCall = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t) noexcept;
+PyCFunction as_cfunction(FastCall f) noexcept { return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f)); }
 
 PyMethodDef methods[] = {
-    {"explain", as_cfunction(explain), METH_VARARGS | METH_KEYWORDS,
-     "explain(kind, text, strict=False)\n--\n\n(error, position, expected, found) of `text` as an identifier of `kind`."},
-    {"suggest", as_cfunction(suggest), METH_VARARGS | METH_KEYWORDS,
-     "suggest(kind, text, strict=False, limit=5)\n--\n\nValid identifiers one edit away from `text`, most plausible first."},
+    {"explain", as_cfunction(explain), METH_FASTCALL,
+     "explain(kind, text, strict=False, /)\n--\n\n(error, position, expected, found) of `text` as an identifier of "
+     "`kind`."},
+    {"suggest", as_cfunction(suggest), METH_FASTCALL,
+     "suggest(kind, text, strict=False, limit=5, /)\n--\n\nValid identifiers one edit away from `text`, most "
+     "plausible first."},
     {nullptr, nullptr, 0, nullptr},
 };
 
