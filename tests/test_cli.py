@@ -19,6 +19,8 @@ import sys
 import _cobalis
 import pytest
 from cobalis import cli
+from cobalis._check import progress, run as check_run
+from cobalis._check.rows import CHECK_COLUMNS
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
@@ -167,9 +169,9 @@ def check_path(request, monkeypatch):
     mode = getattr(request, "param", None)
     if mode is None:
         return None
-    blocks = cli.arrow_blocks()
+    blocks = check_run.arrow_blocks()
     if mode == "rows":
-        monkeypatch.setattr(cli, "arrow_blocks", lambda: None)
+        monkeypatch.setattr(check_run, "arrow_blocks", lambda: None)
         return "rows"
     if blocks is None:
         pytest.skip("pyarrow is not installed")
@@ -211,7 +213,7 @@ def test_check_round_trip_appends_the_four_columns(capsys, tmp_path):
     write_csv(source, ROWS)
     status, out, err = run(capsys, "check", "iban", str(source), "--column", "iban", "--output", str(target))
     assert (status, out) == (1, "")
-    assert read_csv(target) == [ROWS[0] + list(cli.CHECK_COLUMNS)] + [row + appended(row[2]) for row in ROWS[1:]]
+    assert read_csv(target) == [ROWS[0] + list(CHECK_COLUMNS)] + [row + appended(row[2]) for row in ROWS[1:]]
     assert err.splitlines() == ["4 rows: 2 valid, 2 invalid", "  invalid_checksum: 1", "  invalid_length: 1"]
 
 
@@ -220,7 +222,7 @@ def test_check_writes_to_stdout_without_output(capsys, tmp_path):
     write_csv(source, [["iban"], [GB_IBAN], [NO_IBAN]])
     status, out, err = run(capsys, "check", "iban", str(source), "-c", "iban")
     assert status == 0
-    assert list(csv.reader(io.StringIO(out))) == [["iban", *cli.CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)],
+    assert list(csv.reader(io.StringIO(out))) == [["iban", *CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)],
                                                    [NO_IBAN, *appended(NO_IBAN)]]
     assert err == "2 rows: 2 valid, 0 invalid\n"
 
@@ -255,7 +257,7 @@ def test_check_a_large_generated_file(capsys, tmp_path):
                                 f"  invalid_checksum: {60_000 - expected_valid}"]
     with open(target, newline="") as f:
         reader = csv.reader(f)
-        assert next(reader) == ["n", "iban", *cli.CHECK_COLUMNS]
+        assert next(reader) == ["n", "iban", *CHECK_COLUMNS]
         for original, written in zip(rows[1:], reader, strict=True):
             assert written[:2] == original
             assert written[2] == ("false" if int(original[0]) % 7 == 0 else "true")
@@ -265,8 +267,8 @@ def test_check_a_large_generated_file(capsys, tmp_path):
 def test_check_shows_progress_on_a_terminal(capsys, tmp_path, monkeypatch):
     source = tmp_path / "in.csv"
     write_csv(source, [["iban"]] + [[GB_IBAN]] * 10)
-    monkeypatch.setattr(cli, "PROGRESS_ROWS", 2)
-    monkeypatch.setattr(cli, "PROGRESS_SECONDS", 0.0)
+    monkeypatch.setattr(progress, "PROGRESS_ROWS", 2)
+    monkeypatch.setattr(progress, "PROGRESS_SECONDS", 0.0)
     monkeypatch.setattr(sys.stderr, "isatty", lambda: True)
     status, _, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(tmp_path / "o.csv"))
     assert status == 0
@@ -277,8 +279,8 @@ def test_check_shows_progress_on_a_terminal(capsys, tmp_path, monkeypatch):
 def test_check_without_a_terminal_prints_no_progress(capsys, tmp_path, monkeypatch):
     source = tmp_path / "in.csv"
     write_csv(source, [["iban"]] + [[GB_IBAN]] * 10)
-    monkeypatch.setattr(cli, "PROGRESS_ROWS", 2)
-    monkeypatch.setattr(cli, "PROGRESS_SECONDS", 0.0)
+    monkeypatch.setattr(progress, "PROGRESS_ROWS", 2)
+    monkeypatch.setattr(progress, "PROGRESS_SECONDS", 0.0)
     _, _, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(tmp_path / "o.csv"))
     assert "\r" not in err
 
@@ -336,7 +338,7 @@ def test_check_may_overwrite_its_own_input(capsys, tmp_path):
     source = tmp_path / "in.csv"
     write_csv(source, [["iban"], [GB_IBAN]])
     assert run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(source))[0] == 0
-    assert read_csv(source) == [["iban", *cli.CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)]]
+    assert read_csv(source) == [["iban", *CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)]]
 
 
 @pytest.mark.parametrize("content, message", [
@@ -511,7 +513,7 @@ def csv_files(draw):
 @settings(max_examples=80, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
 @given(csv_file=csv_files(), block_bytes=st.sampled_from([16, 64, 1 << 20]))
 def test_blocks_and_rows_give_the_same_bytes(capsys, tmp_path, monkeypatch, csv_file, block_bytes):
-    blocks = cli.arrow_blocks()
+    blocks = check_run.arrow_blocks()
     if blocks is None:
         pytest.skip("pyarrow is not installed")
     data, column = csv_file
@@ -522,7 +524,7 @@ def test_blocks_and_rows_give_the_same_bytes(capsys, tmp_path, monkeypatch, csv_
         patch.setattr(blocks, "BLOCK_BYTES", block_bytes)
         in_blocks = run(capsys, *argv)
     with monkeypatch.context() as patch:
-        patch.setattr(cli, "arrow_blocks", lambda: None)
+        patch.setattr(check_run, "arrow_blocks", lambda: None)
         by_rows = run(capsys, *argv)
     assert in_blocks == by_rows
 

@@ -12,38 +12,27 @@ output.
 """
 
 import argparse
-import csv
 import json
 import os
 import sys
-import tempfile
-import time
-from collections import Counter
 from collections.abc import Callable, Iterable, Iterator, Mapping, Sequence
-from contextlib import contextmanager
-from typing import BinaryIO, Protocol, TextIO, cast
+from typing import BinaryIO, cast
 
 import cobalis
-import cobalis.strict
+from cobalis._batch import VALIDATE_KINDS
+from cobalis._check.errors import UsageError
+from cobalis._check.lines import Utf8Lines, strip_terminator
+from cobalis._check.rows import Validator, validator
+from cobalis._check.run import check_file
 
-KINDS = ("iban", "bic", "credit_card", "isbn", "issn", "isin", "lei", "ean", "vat", "email")
-# Columns that `check` appends to every row, in this order.
-CHECK_COLUMNS = ("is_valid", "error", "compact", "formatted")
+# The identifier kinds, in the library's order.
+KINDS = VALIDATE_KINDS
 
 EXIT_VALID = 0
 EXIT_INVALID = 1
 EXIT_USAGE = 2
 
-Validator = Callable[[str], Mapping[str, object]]
 Lookup = Callable[[str], Mapping[str, object] | None]
-
-# How often (in rows, then in seconds) `check` refreshes its progress line.
-PROGRESS_ROWS = 4096
-PROGRESS_SECONDS = 0.25
-
-
-class UsageError(Exception):
-    """Input the command cannot work with; reported as one line, exit status 2."""
 
 
 # --- kinds and validators -------------------------------------------------
@@ -57,13 +46,6 @@ def parse_kind(text: str) -> str:
     return kind
 
 
-def validator(kind: str, strict: bool = False) -> Validator:
-    function = getattr(cobalis.strict if strict else cobalis, "validate_" + kind, None)
-    if function is None:
-        raise UsageError(f"this build of cobalis has no validator for {kind!r}")
-    return cast(Validator, function)
-
-
 def checked(validate: Validator, value: str, where: str) -> Mapping[str, object]:
     try:
         return validate(value)
@@ -72,52 +54,7 @@ def checked(validate: Validator, value: str, where: str) -> Mapping[str, object]
         raise UsageError(f"{where} is not valid UTF-8 text") from None
 
 
-# --- reading text line by line --------------------------------------------
-
-
-class Utf8Lines:
-    """Decodes a binary stream line by line, naming the line of a bad byte.
-
-    Lines keep their terminators, as the csv module wants them. A byte-order
-    mark at the very start is dropped.
-    """
-
-    def __init__(self, stream: Iterable[bytes], source: str) -> None:
-        self._stream = iter(stream)
-        self.source = source
-        self.line = 0
-        self.offset = 0  # bytes read, the byte-order mark included
-        self.terminator = "\n"  # of the first line, "\r\n" or "\n"
-
-    def resume(self, stream: BinaryIO, offset: int, line: int) -> None:
-        """Goes on from byte `offset` of `stream`, the start of line `line + 1`."""
-        stream.seek(offset)
-        self._stream = iter(stream)
-        self.offset = offset
-        self.line = line
-
-    def __iter__(self) -> Iterator[str]:
-        return self
-
-    def __next__(self) -> str:
-        raw = next(self._stream)
-        self.line += 1
-        self.offset += len(raw)
-        try:
-            text = raw.decode("utf-8-sig" if self.line == 1 else "utf-8")
-        except UnicodeDecodeError as error:
-            # Positions count from after a byte-order mark, as an editor shows them.
-            raise UsageError(
-                f"{self.source}: line {self.line} is not valid UTF-8 "
-                f"(byte 0x{error.object[error.start]:02x} at column {error.start + 1})"
-            ) from None
-        if self.line == 1 and text.endswith("\r\n"):
-            self.terminator = "\r\n"
-        return text
-
-
-def strip_terminator(line: str) -> str:
-    return line.removesuffix("\n").removesuffix("\r")
+# --- values from standard input -------------------------------------------
 
 
 def stdin_values() -> Iterator[str]:
@@ -150,164 +87,10 @@ def run_validate(args: argparse.Namespace) -> int:
 # --- check -----------------------------------------------------------------
 
 
-def new_file_mode(path: str) -> int:
-    """The permissions the output gets: those of the file it replaces, else the umask's."""
-    try:
-        return os.stat(path).st_mode & 0o7777
-    except OSError:
-        umask = os.umask(0)
-        os.umask(umask)
-        return 0o666 & ~umask
-
-
-@contextmanager
-def replacing(path: str | None) -> Iterator[TextIO]:
-    """A text stream for the output; a file appears at `path` only once complete.
-
-    The rows go to a temporary file beside the target, renamed over it when the
-    block ends normally and removed when it raises. Without a path the rows go
-    to standard output as they come.
-    """
-    if path is None:
-        yield sys.stdout
-        return
-    directory = os.path.dirname(os.path.abspath(path))
-    try:
-        handle, temporary = tempfile.mkstemp(dir=directory, prefix=f".{os.path.basename(path)}.", suffix=".tmp")
-    except OSError as error:
-        raise UsageError(f"cannot write {path}: {error.strerror}") from None
-    try:
-        with open(handle, "w", encoding="utf-8", newline="") as out:
-            yield out
-        os.chmod(temporary, new_file_mode(path))
-        os.replace(temporary, path)
-    except BaseException:
-        try:
-            os.unlink(temporary)
-        except OSError:
-            pass
-        raise
-
-
-class Progress:
-    """A self-overwriting "N rows" line on standard error, only when it is a terminal."""
-
-    def __init__(self) -> None:
-        self.enabled = sys.stderr.isatty()
-        self.shown = False
-        self.next_time = time.monotonic() + PROGRESS_SECONDS
-
-    def update(self, rows: int) -> None:
-        if rows % PROGRESS_ROWS == 0:
-            self.show(rows)
-
-    def show(self, rows: int) -> None:
-        if not self.enabled:
-            return
-        now = time.monotonic()
-        if now >= self.next_time:
-            self.next_time = now + PROGRESS_SECONDS
-            sys.stderr.write(f"\r{rows:,} rows checked")
-            sys.stderr.flush()
-            self.shown = True
-
-    def clear(self) -> None:
-        if self.shown:
-            sys.stderr.write("\r\033[K")
-            sys.stderr.flush()
-            self.shown = False
-
-
-def check_rows(
-    reader: Iterator[list[str]], width: int, index: int, validate: Validator, source: Utf8Lines
-) -> Iterator[tuple[list[str], Mapping[str, object]]]:
-    """Each data row, squared to the header's width, with the result for its value."""
-    for row in reader:
-        if not row:  # a blank line
-            continue
-        while len(row) > width and row[-1] == "":
-            row.pop()
-        if len(row) > width:
-            raise UsageError(f"{source.source}: line {source.line} has {len(row)} fields, the header has {width}")
-        row.extend([""] * (width - len(row)))
-        yield row, validate(row[index])
-
-
-class Tally:
-    """Rows checked so far: how many, how many valid, and how many of each error code."""
-
-    def __init__(self) -> None:
-        self.rows = 0
-        self.valid = 0
-        self.errors: Counter[str] = Counter()
-
-
 def run_check(args: argparse.Namespace) -> int:
-    validate = validator(args.kind, args.strict)
-    try:
-        stream = open(args.file, "rb")
-    except OSError as error:
-        raise UsageError(f"cannot read {args.file}: {error.strerror}") from None
-    with stream:
-        lines = Utf8Lines(stream, args.file)
-        reader = csv.reader(lines, strict=True)
-        try:
-            header = next(reader, None)
-            if header is None:
-                raise UsageError(f"{args.file} is empty: there is no header row")
-            if args.column not in header:
-                names = ", ".join(repr(name) for name in header)
-                raise UsageError(f"{args.file} has no column {args.column!r}; its header is: {names}")
-            index = header.index(args.column)
-            tally = Tally()
-            progress = Progress()
-            try:
-                with replacing(args.output) as out:
-                    writer = csv.writer(out, lineterminator=lines.terminator)
-                    writer.writerow([*header, *CHECK_COLUMNS])
-                    blocks = arrow_blocks()
-                    if blocks is not None:
-                        # Leaves `lines` where the rows the blocks could not take begin (at the end when none).
-                        blocks.check(stream, lines, out, len(header), index, args, tally, progress)
-                    for row, result in check_rows(reader, len(header), index, validate, lines):
-                        tally.rows += 1
-                        code = result["error"]
-                        if result["is_valid"]:
-                            tally.valid += 1
-                        else:
-                            tally.errors[str(code)] += 1
-                        is_valid = "true" if result["is_valid"] else "false"
-                        writer.writerow([*row, is_valid, code or "", result["compact"], result["formatted"]])
-                        progress.update(tally.rows)
-            finally:
-                progress.clear()
-        except csv.Error as error:
-            raise UsageError(f"{args.file}: line {lines.line}: {error}") from None
-    print_summary(tally.rows, tally.valid, tally.errors)
+    tally = check_file(args.file, args.column, args.kind, strict=args.strict, output=args.output)
+    sys.stderr.write(tally.summary())
     return EXIT_VALID if tally.valid == tally.rows else EXIT_INVALID
-
-
-class CheckBlocks(Protocol):
-    def check(
-        self, stream: BinaryIO, lines: Utf8Lines, out: TextIO, width: int, index: int, args: argparse.Namespace,
-        tally: Tally, progress: Progress,
-    ) -> None: ...
-
-
-def arrow_blocks() -> CheckBlocks | None:
-    """The block-at-a-time reader of `check`, when pyarrow is installed."""
-    try:
-        from cobalis import _check_blocks
-    except ImportError:
-        return None
-    return _check_blocks
-
-
-def print_summary(rows: int, valid: int, errors: Counter[str]) -> None:
-    lines = [f"{rows} {'row' if rows == 1 else 'rows'}: {valid} valid, {rows - valid} invalid"]
-    for code, count in sorted(errors.items(), key=lambda item: (-item[1], item[0])):
-        lines.append(f"  {code}: {count}")
-    sys.stderr.write("\n".join(lines) + "\n")
 
 
 # --- lookup ----------------------------------------------------------------

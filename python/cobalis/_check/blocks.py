@@ -1,6 +1,6 @@
 """`cobalis check`, a block of rows at a time, with pyarrow.
 
-The command line reads, validates and writes one row at a time with the
+The row reader reads, validates and writes one row at a time with the
 standard library. Here pyarrow parses blocks of several megabytes of the file
 on its threads, ``cobalis.validate`` checks each block's column on every core,
 and pyarrow's string kernels write the rows back, to the same bytes.
@@ -11,42 +11,45 @@ line break) gives back the block itself: then the standard library's reader
 would have read the same fields from it, so the output cannot differ. Blocks
 that the standard library reads some other way (blank lines, short or long
 rows, needless quotes, text that is not UTF-8, a stray carriage return) are
-left to it: from the first such block on, the command goes on row by row,
-with its own messages for whatever is wrong.
+left to it: the blocks stop before the first such block, and the rows go on
+one by one from there, with their own messages for whatever is wrong.
 """
 
 from __future__ import annotations
 
-import argparse
-import codecs
 import csv
 import functools
-from typing import TYPE_CHECKING, Any, BinaryIO, NamedTuple, TextIO
+from collections.abc import Callable, Iterator
+from typing import Any, BinaryIO, NamedTuple
 
 import pyarrow as pa  # type: ignore[import-untyped]
 import pyarrow.compute as pc  # type: ignore[import-untyped]
 import pyarrow.csv as pa_csv  # type: ignore[import-untyped]
 
-from cobalis._batch import core
-
-if TYPE_CHECKING:
-    from cobalis.cli import Progress, Tally, Utf8Lines
+from cobalis._check.rows import Layout, output_row
 
 #: Bytes read at a time; a row longer than this makes the block longer.
 BLOCK_BYTES = 8 << 20
 # What makes the standard library's writer quote a field.
 NEEDS_QUOTES = (b",", b'"', b"\r", b"\n")
 
+#: Validates a column of text: a struct of is_valid, error, compact, formatted per row.
+ColumnCheck = Callable[[Any], Any]
 
-def check(
-    stream: BinaryIO, lines: Utf8Lines, out: TextIO, width: int, index: int, args: argparse.Namespace,
-    tally: Tally, progress: Progress,
-) -> None:
-    """Checks blocks of rows from where `lines` stands; leaves `lines` at the first row not taken."""
-    binary = getattr(out, "buffer", None)
-    if not stream.seekable() or binary is None or codecs.lookup(getattr(out, "encoding", "") or "ascii").name != "utf-8":
-        return  # the rows are written as UTF-8 bytes, beside what goes through `out`
-    start, line = lines.offset, lines.line
+
+class Block(NamedTuple):
+    """One block checked: its output, its counts, and how far into the input it reaches."""
+
+    text: pa.Buffer
+    rows: int
+    valid: int
+    errors: dict[str, int]
+    size: int  # bytes of input
+    lines: int  # line feeds in them
+
+
+def checked_blocks(stream: BinaryIO, start: int, layout: Layout, check_column: ColumnCheck) -> Iterator[Block]:
+    """The blocks of rows from byte `start` of `stream` (the start of a row), until one is not for us."""
     stream.seek(start)
     pending = b""
     while True:
@@ -55,20 +58,12 @@ def check(
         cut = row_end(block) if more else len(block)
         block, pending = block[:cut], block[cut:]
         if block:
-            done = rewrite(block, lines.terminator, width, index, args)
+            done = rewrite(block, layout, check_column)
             if done is None:
-                break
-            out.flush()  # what was written as text (the header) goes first
-            binary.write(done.text)
-            tally.rows += done.rows
-            tally.valid += done.valid
-            tally.errors.update(done.errors)
-            start += len(block)
-            line += block.count(b"\n")
-            progress.show(tally.rows)
+                return
+            yield done
         if not more:
-            break
-    lines.resume(stream, start, line)
+            return
 
 
 def row_end(block: bytes) -> int:
@@ -88,19 +83,27 @@ def row_end(block: bytes) -> int:
     return 0
 
 
-class Done(NamedTuple):
-    """One block checked: its output and its counts."""
+class ArrowTexts:
+    """A column's results, for a writer that joins fields as they are."""
 
-    text: pa.Buffer
-    rows: int
-    valid: int
-    errors: dict[str, int]
+    def choose(self, condition: Any, if_true: str, if_false: str) -> Any:
+        return pc.if_else(condition, if_true, if_false)
+
+    def or_empty(self, text: Any) -> Any:
+        return text.fill_null("")
+
+    def field(self, text: Any) -> Any:
+        return quoted(text)
 
 
-def rewrite(block: bytes, terminator: str, width: int, index: int, args: argparse.Namespace) -> Done | None:
+ARROW = ArrowTexts()
+
+
+def rewrite(block: bytes, layout: Layout, check_column: ColumnCheck) -> Block | None:
     """The block's rows written back with the four results, or None when the block is not for us."""
     if b"\0" in block or (b"\r" in block and block.count(b"\r") != block.count(b"\r\n")):
         return None
+    width, terminator = layout.width, layout.terminator
     names = [str(i) for i in range(width)]
     try:
         table = pa_csv.read_csv(
@@ -125,17 +128,17 @@ def rewrite(block: bytes, terminator: str, width: int, index: int, args: argpars
         return None
     if (pc.max(pc.binary_length(fields)).as_py() or 0) > csv.field_size_limit():
         return None  # the standard library refuses a field that long (and this row is longer still)
-    results = pa.chunked_array(core("validate")(args.kind, table.column(index), strict=args.strict)).combine_chunks()
+    results = pa.chunked_array(check_column(table.column(layout.column))).combine_chunks()
     is_valid, error, compact, formatted = (results.field(i) for i in range(4))
-    row = pc.binary_join_element_wise(
-        fields, pc.if_else(is_valid, "true", "false"), error.fill_null(""), quoted(compact), quoted(formatted), ","
-    )
+    row = pc.binary_join_element_wise(*output_row([fields], is_valid, error, compact, formatted, ARROW), ",")
     counts = pc.value_counts(error.drop_null())
-    return Done(
+    return Block(
         text_of(pc.binary_join_element_wise(row, terminator, "")),
         len(table),
         pc.sum(is_valid).as_py() or 0,
         dict(zip(counts.field("values").to_pylist(), counts.field("counts").to_pylist())),
+        len(block),
+        block.count(b"\n"),
     )
 
 
