@@ -152,11 +152,13 @@ class Blocks:
 
     def __init__(self, module, monkeypatch):
         self.taken = 0
+        self.largest = 0  # bytes in the largest block tried
         rewrite = module.rewrite
 
         def counting(*args):
             done = rewrite(*args)
             self.taken += done is not None
+            self.largest = max(self.largest, len(args[0]))
             return done
 
         monkeypatch.setattr(module, "rewrite", counting)
@@ -486,7 +488,7 @@ def test_check_strict_uses_the_national_rules(capsys, tmp_path, check_path):
 
 
 # Text that reads differently, or not at all: every kind of thing the block reader must leave alone.
-DAMAGE = [b"\n", b"\r\n", b'"', b",", b"\xff", b"\xe9", b"\xed\xa0\x80", b"\r", b"\x00", b",,", b' "x"', b'"a""b",', b"\n\n"]
+DAMAGE = [b"\n", b"\r\n", b'"', b'x"y', b'12" pizza', b",", b"\xff", b"\xe9", b"\xed\xa0\x80", b"\r", b"\x00", b",,", b' "x"', b'"a""b",', b"\n\n"]
 FIELDS = st.one_of(st.text(alphabet='aB1 ,"\n-é', max_size=6),
                    st.sampled_from([GB_IBAN, NO_IBAN, "gb82 west", "a\r\nb", "c\rd"]))
 
@@ -539,3 +541,37 @@ def test_check_output_in_another_encoding_is_left_to_the_rows(capsys, tmp_path, 
     assert latin.buffer.getvalue().decode("latin-1").splitlines()[1] == f"Müller,{GB_IBAN},{','.join(appended(GB_IBAN))}"
     if check_path != "rows":
         assert check_path.taken == 0
+
+
+# --- check: files the command takes or refuses, and where its output goes -------------------
+
+STRAY_QUOTES = "n,name,iban\n" + "".join(
+    f"{n},{name},{GB_IBAN if n % 4 else NO_IBAN}\n"
+    for n in range(2000)
+    for name in [{3: 'O"Brien', 10: '"ACME ""Ltd"""', 11: '"a, ""b"""', 1500: '12" pizza'}.get(n, f"name {n}")]
+)
+
+
+def expected_output(text, column, prefix=""):
+    """What `check` writes for the CSV `text`: the standard library's reading of it, with the results."""
+    header, *rows = csv.reader(io.StringIO(text, newline=""))
+    out = io.StringIO()
+    writer = csv.writer(out, lineterminator="\n")
+    writer.writerow([*header, *(prefix + name for name in CHECK_COLUMNS)])
+    writer.writerows(row + appended(row[header.index(column)]) for row in rows if row)
+    return out.getvalue()
+
+
+@pytest.mark.parametrize("content, argv, status, err", [
+    (STRAY_QUOTES, ["-c", "iban"], 0, "2000 rows: 2000 valid, 0 invalid\n"),
+], ids=["stray quotes"])
+def test_check_files_and_options(capsys, tmp_path, check_path, content, argv, status, err):
+    source = tmp_path / "in.csv"
+    source.write_text(content, encoding="utf-8")
+    result = run(capsys, "check", "iban", str(source), *argv)
+    prefix = argv[argv.index("--prefix") + 1] if "--prefix" in argv else ""
+    out = expected_output(content, "iban", prefix) if status != 2 else ""
+    assert result == (status, out, err.format(source=source))
+    if check_path != "rows" and content is STRAY_QUOTES:
+        # The quotes inside unquoted fields neither stop the blocks nor make one block of the rest of the file.
+        assert check_path.taken > 10 and check_path.largest <= 2 * 4096

@@ -19,6 +19,7 @@ from __future__ import annotations
 
 import csv
 import functools
+import re
 from collections.abc import Callable, Iterator
 from typing import Any, BinaryIO, NamedTuple
 
@@ -55,31 +56,75 @@ def checked_blocks(stream: BinaryIO, start: int, layout: Layout, check_column: C
     while True:
         more = stream.read(BLOCK_BYTES)
         block = pending + more
-        cut = row_end(block) if more else len(block)
-        block, pending = block[:cut], block[cut:]
-        if block:
-            done = rewrite(block, layout, check_column)
-            if done is None:
-                return
-            yield done
         if not more:
+            done = rewrite(block, layout, check_column) if block else None
+            if done is not None:
+                yield done
             return
+        cut = row_end(block)
+        done = rewrite(block[:cut], layout, check_column) if cut else None
+        if done is None:
+            # Counting quotes misleads on a quote inside an unquoted field (12" pizza); the
+            # exact row end, within BLOCK_BYTES when there is one, keeps blocks their usual size.
+            exact = csv_row_end(block[:BLOCK_BYTES]) or csv_row_end(block)
+            if exact != cut:
+                cut = exact
+                done = rewrite(block[:cut], layout, check_column) if cut else None
+        if done is None and cut:
+            return
+        if done is not None:
+            yield done
+        pending = block[cut:]
 
 
 def row_end(block: bytes) -> int:
-    """Just past the last line feed of `block` that is outside quotes (0 if none).
+    """Just past the last line feed of `block` that is outside quotes, counting quotes (0 if none is found).
 
     The block starts at the start of a row, so a line feed ends a row when an
     even number of quotes comes before it (a quote inside a quoted field is
-    written twice).
+    written twice), unless a field that is not quoted holds a quote. Only the
+    last ROW_END_SEARCH bytes are searched: a row end is normally near.
     """
     quotes = block.count(b'"')
     end = len(block)
-    while (feed := block.rfind(b"\n", 0, end)) >= 0:
+    while (feed := block.rfind(b"\n", 0, end)) >= 0 and len(block) - feed <= ROW_END_SEARCH:
         quotes -= block.count(b'"', feed, end)
         if quotes % 2 == 0:
             return feed + 1
         end = feed
+    return 0
+
+
+#: How far from its end `row_end` looks for the end of a row.
+ROW_END_SEARCH = 1 << 20
+
+# A quoted field as the standard library's reader reads one, from its opening
+# quote: two quotes stand for one, and it may run to the end of the block.
+QUOTED_FIELD = re.compile(rb'"[^"]*(?:""[^"]*)*(?:"|\Z)')
+
+
+def csv_row_end(block: bytes) -> int:
+    """Just past the last line feed of `block` outside quoted fields (0 if none), by the reader's rules.
+
+    A quote opens a quoted field only at the start of a field; anywhere else
+    it is an ordinary character.
+    """
+    fields = []  # (start, end) of each quoted field
+    at = 0
+    while (field := QUOTED_FIELD.search(block, at)) is not None:
+        start = field.start()
+        if start == 0 or block[start - 1] in b",\n":
+            fields.append(field.span())
+            at = field.end()
+        else:
+            at = start + 1  # a quote inside an unquoted field
+    feed = block.rfind(b"\n")
+    while feed >= 0:
+        while fields and fields[-1][0] > feed:
+            fields.pop()
+        if not fields or fields[-1][1] <= feed:
+            return feed + 1
+        feed = block.rfind(b"\n", 0, fields[-1][0])
     return 0
 
 
@@ -123,9 +168,17 @@ def rewrite(block: bytes, layout: Layout, check_column: ColumnCheck) -> Block | 
     # Without a quote in the block no field holds a comma or a line break either.
     columns = [table.column(i) for i in range(width)]
     fields = pc.binary_join_element_wise(*(map(quoted, columns) if b'"' in block else columns), ",")
-    expected = block if block.endswith(b"\n") else block + terminator.encode()
-    if not text_of(pc.binary_join_element_wise(fields, terminator, "")).equals(pa.py_buffer(expected)):
-        return None
+    expected = pa.py_buffer(block if block.endswith(b"\n") else block + terminator.encode())
+    written = pc.binary_join_element_wise(fields, terminator, "")
+    if not text_of(written).equals(expected):
+        # A field the writer quotes may stand unquoted in the file (12" pizza): row by row, either form will do.
+        if b'"' not in block:
+            return None
+        read = pc.binary_join_element_wise(
+            pc.binary_join_element_wise(*(quoted(column, reading=True) for column in columns), ","), terminator, ""
+        )
+        if not rows_are_either(expected, written, read):
+            return None
     if (pc.max(pc.binary_length(fields)).as_py() or 0) > csv.field_size_limit():
         return None  # the standard library refuses a field that long (and this row is longer still)
     results = pa.chunked_array(check_column(table.column(layout.column))).combine_chunks()
@@ -142,15 +195,44 @@ def rewrite(block: bytes, layout: Layout, check_column: ColumnCheck) -> Block | 
     )
 
 
-def quoted(column: Any) -> Any:
-    """The column as the standard library's writer writes its fields."""
+def quoted(column: Any, *, reading: bool = False) -> Any:
+    """The column as the standard library's writer writes its fields.
+
+    With `reading`, as its reader may find them instead: a quote that does not
+    start a field is an ordinary character there, so a field that holds one but
+    no comma or line break may stand unquoted.
+    """
     chunks = column.chunks if isinstance(column, pa.ChunkedArray) else [column]
     texts = [text.to_pybytes() for chunk in chunks if len(chunk) and (text := chunk.buffers()[2]) is not None]
     marks = [mark.decode() for mark in NEEDS_QUOTES if any(mark in text for text in texts)]
     if not marks:
         return column
-    needs = functools.reduce(pc.or_, (pc.match_substring(column, mark) for mark in marks))
+    tests = [pc.match_substring(column, mark) for mark in marks if not (reading and mark == '"')]
+    if reading and '"' in marks:
+        tests.append(pc.starts_with(column, '"'))
+    needs = functools.reduce(pc.or_, tests)
     return pc.if_else(needs, pc.binary_join_element_wise('"', pc.replace_substring(column, '"', '""'), '"', ""), column)
+
+
+def rows_are_either(expected: pa.Buffer, written: Any, read: Any) -> bool:
+    """Whether each row of `expected` is the same row of `written` or of `read` (rows with their line ends).
+
+    A row holds as many line feeds in either form, so the line feeds of
+    `expected` tell where each of its rows ends.
+    """
+    written, read = (
+        (rows.combine_chunks() if isinstance(rows, pa.ChunkedArray) else rows).cast(pa.large_string())
+        for rows in (written, read)
+    )
+    feeds_per_row = pc.count_substring(written, "\n")
+    data = pa.Array.from_buffers(pa.uint8(), expected.size, [None, expected])
+    feeds = pc.indices_nonzero(pc.equal(data, ord("\n")))
+    if len(written) == 0 or (pc.sum(feeds_per_row).as_py() or 0) != len(feeds):
+        return False
+    ends = pc.add(pc.take(feeds, pc.subtract(pc.cumulative_sum(feeds_per_row), 1)), 1).cast(pa.int64())
+    offsets = pa.concat_arrays([pa.array([0], pa.int64()), ends])
+    rows = pa.Array.from_buffers(pa.large_string(), len(written), [None, offsets.buffers()[1], expected])
+    return bool(pc.all(pc.or_(pc.equal(rows, written), pc.equal(rows, read))).as_py())
 
 
 def text_of(column: Any) -> pa.Buffer:
