@@ -15,6 +15,7 @@ import shutil
 import stat
 import subprocess
 import sys
+import threading
 
 import _cobalis
 import pytest
@@ -564,7 +565,8 @@ def expected_output(text, column, prefix=""):
 
 @pytest.mark.parametrize("content, argv, status, err", [
     (STRAY_QUOTES, ["-c", "iban"], 0, "2000 rows: 2000 valid, 0 invalid\n"),
-], ids=["stray quotes"])
+    (STRAY_QUOTES, ["-c", "iban", "-o", "-"], 0, "2000 rows: 2000 valid, 0 invalid\n"),
+], ids=["stray quotes", "dash"])
 def test_check_files_and_options(capsys, tmp_path, check_path, content, argv, status, err):
     source = tmp_path / "in.csv"
     source.write_text(content, encoding="utf-8")
@@ -575,3 +577,45 @@ def test_check_files_and_options(capsys, tmp_path, check_path, content, argv, st
     if check_path != "rows" and content is STRAY_QUOTES:
         # The quotes inside unquoted fields neither stop the blocks nor make one block of the rest of the file.
         assert check_path.taken > 10 and check_path.largest <= 2 * 4096
+
+
+@pytest.mark.parametrize("kind", ["link", "dangling link", "fifo", "directory"])
+def test_check_output_targets(capsys, tmp_path, check_path, kind):
+    source, real = tmp_path / "in.csv", tmp_path / "real.csv"
+    write_csv(source, [["iban"], [GB_IBAN]])
+    expected = expected_output(source.read_text(), "iban")
+    target, before = tmp_path / "out.csv", ["in.csv", "out.csv"]
+    received = []
+    if kind == "link":
+        real.write_text("old\n")
+        real.chmod(0o640)
+        target.symlink_to(real)
+        before.append("real.csv")
+    elif kind == "dangling link":
+        target.symlink_to(real)
+    elif kind == "fifo":
+        os.mkfifo(target)
+        reader = threading.Thread(target=lambda: received.append(target.read_text()), daemon=True)
+        reader.start()
+    else:
+        target.mkdir()
+    status, out, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(target))
+    if kind == "directory":
+        assert (status, out, err) == (2, "", f"cobalis check: error: cannot write {target}: it is a directory\n")
+        return
+    assert (status, out) == (0, "")
+    if kind == "fifo":
+        reader.join(timeout=60)
+        if not received:  # the FIFO was never written: let the reader go
+            os.close(os.open(target, os.O_WRONLY | os.O_NONBLOCK))
+        assert received == [expected]
+    else:  # the link stays, its target is replaced whole
+        assert target.is_symlink() and real.read_text() == expected
+        assert stat.S_IMODE(real.stat().st_mode) == (0o640 if kind == "link" else 0o666 & ~current_umask())
+    assert listing(tmp_path) == sorted(set(before) | {"real.csv"} if kind != "fifo" else before)
+
+
+def current_umask():
+    umask = os.umask(0)
+    os.umask(umask)
+    return umask

@@ -175,9 +175,11 @@ Reads the CSV file row by row, or with pyarrow installed a block of rows at a
 time on every core (any size; memory use stays bounded), validates the named
 column and writes every row back with four columns appended:
 is_valid ("true" or "false"), error (empty for a valid value), compact and
-formatted. With --output the result is written under a temporary name beside
-OUT.csv and renamed into place only when complete; without it the rows go to
-standard output. A summary (rows, valid, count per error code) goes to standard
+formatted. With --output the result is written under a temporary name beside OUT.csv and
+renamed into place only when complete (through a symbolic link: its target is
+replaced, keeping its permissions); a FIFO or a device such as /dev/stdout is
+written directly, and a directory is refused. Without --output, or with "-",
+the rows go to standard output. A summary (rows, valid, count per error code) goes to standard
 error. The input must be UTF-8 (a byte-order mark is allowed); the output is
 UTF-8 with the input's line endings. Blank lines are skipped. Exit status 0
 when every value is valid, 1 when any is not.
@@ -232,7 +234,9 @@ def build_parser() -> argparse.ArgumentParser:
     check.add_argument("kind", metavar="KIND", type=parse_kind, help=KIND_HELP)
     check.add_argument("file", metavar="FILE.csv", help="the CSV file to read; its first row is the header")
     check.add_argument("--column", "-c", metavar="NAME", required=True, help="the header of the column to validate")
-    check.add_argument("--output", "-o", metavar="OUT.csv", help="where to write the result (default: standard output)")
+    check.add_argument(
+        "--output", "-o", metavar="OUT.csv", help="where to write the result (default, or -: standard output)"
+    )
     check.set_defaults(run=run_check)
 
     lookup = commands.add_parser(

@@ -12,7 +12,7 @@ from typing import BinaryIO, TextIO
 from cobalis._batch import core
 from cobalis._check.errors import UsageError
 from cobalis._check.lines import Utf8Lines
-from cobalis._check.output import replacing
+from cobalis._check.output import output_target, writing
 from cobalis._check.progress import Progress
 from cobalis._check.rows import CHECK_COLUMNS, PLAIN, Layout, Tally, csv_rows, data_rows, output_row, validator
 
@@ -27,8 +27,9 @@ def arrow_blocks() -> ModuleType | None:
 
 
 def check_file(path: str, column: str, kind: str, *, strict: bool = False, output: str | None = None) -> Tally:
-    """Checks the column `column` of the CSV file `path`; the rows go to `output` (None: standard output)."""
+    """Checks the column `column` of the CSV file `path`; the rows go to `output` (None or "-": standard output)."""
     validate = validator(kind, strict)
+    target = output_target(output)
     with ExitStack() as stack:
         try:
             stream = stack.enter_context(open(path, "rb"))
@@ -43,7 +44,7 @@ def check_file(path: str, column: str, kind: str, *, strict: bool = False, outpu
             names = ", ".join(repr(name) for name in header)
             raise UsageError(f"{path} has no column {column!r}; its header is: {names}")
         layout = Layout(len(header), header.index(column), lines.terminator)
-        out = stack.enter_context(replacing(output))
+        out = stack.enter_context(writing(target))
         progress = stack.enter_context(Progress())
         tally = Tally()
         writer = csv.writer(out, lineterminator=layout.terminator)
