@@ -532,16 +532,17 @@ def test_blocks_and_rows_give_the_same_bytes(capsys, tmp_path, monkeypatch, csv_
     assert in_blocks == by_rows
 
 
-def test_check_output_in_another_encoding_is_left_to_the_rows(capsys, tmp_path, monkeypatch, check_path):
+def test_check_output_is_utf8_whatever_the_encoding_of_stdout(capsys, tmp_path, monkeypatch, check_path):
     source = tmp_path / "in.csv"
     write_csv(source, [["name", "iban"], ["Müller", GB_IBAN]])
-    latin = io.TextIOWrapper(io.BytesIO(), encoding="latin-1", newline="")
-    monkeypatch.setattr(sys, "stdout", latin)
-    assert cli.main(["check", "iban", str(source), "-c", "iban"]) == 0
-    latin.flush()
-    assert latin.buffer.getvalue().decode("latin-1").splitlines()[1] == f"Müller,{GB_IBAN},{','.join(appended(GB_IBAN))}"
+    for encoding in ("latin-1", "ascii"):
+        stdout = io.TextIOWrapper(io.BytesIO(), encoding=encoding, newline="")
+        monkeypatch.setattr(sys, "stdout", stdout)
+        assert cli.main(["check", "iban", str(source), "-c", "iban"]) == 0
+        stdout.flush()
+        assert stdout.buffer.getvalue().decode().splitlines()[1] == f"Müller,{GB_IBAN},{','.join(appended(GB_IBAN))}"
     if check_path != "rows":
-        assert check_path.taken == 0
+        assert check_path.taken == 2
 
 
 # --- check: files the command takes or refuses, and where its output goes -------------------
@@ -566,7 +567,16 @@ def expected_output(text, column, prefix=""):
 @pytest.mark.parametrize("content, argv, status, err", [
     (STRAY_QUOTES, ["-c", "iban"], 0, "2000 rows: 2000 valid, 0 invalid\n"),
     (STRAY_QUOTES, ["-c", "iban", "-o", "-"], 0, "2000 rows: 2000 valid, 0 invalid\n"),
-], ids=["stray quotes", "dash"])
+    (f"iban,is_valid,error\n{GB_IBAN},x,y\n", ["-c", "iban", "--prefix", "iban_"], 0, "1 row: 1 valid, 0 invalid\n"),
+    (f"iban,n,iban\n{GB_IBAN},1,x\n", ["-c", "iban"], 2,
+     "cobalis check: error: {source} has 2 columns named 'iban' (columns 1, 3); the column to check must be named once\n"),
+    (f"iban,is_valid,error\n{GB_IBAN},x,y\n", ["-c", "iban"], 2,
+     "cobalis check: error: {source} already has the columns 'is_valid', 'error' that the results would add; "
+     "name the results apart with --prefix\n"),
+    (f"iban,x_error\n{GB_IBAN},x\n", ["-c", "iban", "--prefix", "x_"], 2,
+     "cobalis check: error: {source} already has the column 'x_error' that the results would add; "
+     "name the results apart with --prefix\n"),
+], ids=["stray quotes", "dash", "prefix", "column twice", "results repeated", "prefixed result repeated"])
 def test_check_files_and_options(capsys, tmp_path, check_path, content, argv, status, err):
     source = tmp_path / "in.csv"
     source.write_text(content, encoding="utf-8")
@@ -577,6 +587,12 @@ def test_check_files_and_options(capsys, tmp_path, check_path, content, argv, st
     if check_path != "rows" and content is STRAY_QUOTES:
         # The quotes inside unquoted fields neither stop the blocks nor make one block of the rest of the file.
         assert check_path.taken > 10 and check_path.largest <= 2 * 4096
+
+
+def test_lookup_text_that_is_not_utf8_is_a_usage_error(capsys):
+    # What the interpreter makes of the byte 0xff in argv.
+    assert run(capsys, "lookup", "vat-rate", "\udcff") == (
+        2, "", "cobalis lookup: error: the country is not valid UTF-8 text\n")
 
 
 @pytest.mark.parametrize("kind", ["link", "dangling link", "fifo", "directory"])
@@ -619,3 +635,38 @@ def current_umask():
     umask = os.umask(0)
     os.umask(umask)
     return umask
+
+
+def python_m_cobalis(argv, cwd, extra_env=(), **options):
+    env = {**os.environ, "PYTHONPATH": os.pathsep.join(p for p in sys.path if p), **dict(extra_env)}
+    return subprocess.Popen([sys.executable, "-m", "cobalis", *argv], env=env, cwd=cwd,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options)
+
+
+@pytest.mark.parametrize("env, argv, status, err", [
+    ({"PYTHONIOENCODING": "ascii"}, ["check", "iban", "in.csv", "-c", "iban"], 0, b"1 row: 1 valid, 0 invalid\n"),
+    ({"PYTHONIOENCODING": "latin-1", "LC_ALL": "C"}, ["check", "iban", "in.csv", "-c", "iban"], 0,
+     b"1 row: 1 valid, 0 invalid\n"),
+    # /dev/stdout through a link of our own, so that a fault replaces the link, not the system's file.
+    ({}, ["check", "iban", "in.csv", "-c", "iban", "-o", "stdout-link"], 0, b"1 row: 1 valid, 0 invalid\n"),
+    ({}, ["lookup", "vat-rate", b"\xff"], 2, b"cobalis lookup: error: the country is not valid UTF-8 text\n"),
+    ({}, ["lookup", "currency", b"\xffUR"], 2, b"cobalis lookup: error: the currency code is not valid UTF-8 text\n"),
+])
+def test_as_a_program_output_is_utf8_and_errors_are_one_line(tmp_path, env, argv, status, err):
+    write_csv(tmp_path / "in.csv", [["name", "iban"], ["Müller", GB_IBAN]])
+    (tmp_path / "stdout-link").symlink_to("/dev/stdout")
+    done = python_m_cobalis(argv, tmp_path, env)
+    out, got = done.communicate(timeout=60)
+    assert (done.returncode, got) == (status, err)
+    if status == 0:
+        assert out.decode("utf-8") == expected_output((tmp_path / "in.csv").read_text(encoding="utf-8"), "iban")
+
+
+@pytest.mark.parametrize("argv", [["check", "iban", "in.csv", "-c", "iban"], ["validate", "iban", "-"]])
+def test_a_closed_pipe_ends_quietly_with_status_141(tmp_path, argv):
+    write_csv(tmp_path / "in.csv", [["iban"]] + [[GB_IBAN]] * 50_000)
+    done = python_m_cobalis(argv, tmp_path, stdin=open(tmp_path / "in.csv", "rb"))
+    done.stdout.readline()
+    done.stdout.close()  # as `| head -1` does
+    assert done.wait(timeout=60) == 141
+    assert done.stderr.read() == b""

@@ -12,6 +12,7 @@ output.
 """
 
 import argparse
+import codecs
 import json
 import os
 import sys
@@ -31,6 +32,7 @@ KINDS = VALIDATE_KINDS
 EXIT_VALID = 0
 EXIT_INVALID = 1
 EXIT_USAGE = 2
+EXIT_PIPE = 128 + 13  # what a shell reports for a program killed by SIGPIPE: the reader went away
 
 Lookup = Callable[[str], Mapping[str, object] | None]
 
@@ -88,7 +90,7 @@ def run_validate(args: argparse.Namespace) -> int:
 
 
 def run_check(args: argparse.Namespace) -> int:
-    tally = check_file(args.file, args.column, args.kind, strict=args.strict, output=args.output)
+    tally = check_file(args.file, args.column, args.kind, strict=args.strict, output=args.output, prefix=args.prefix)
     sys.stderr.write(tally.summary())
     return EXIT_VALID if tally.valid == tally.rows else EXIT_INVALID
 
@@ -128,9 +130,13 @@ def lookup_function(table: str) -> Lookup:
 
 def run_lookup(args: argparse.Namespace) -> int:
     find = lookup_function(args.table)
-    record = find(args.code)
+    _, key, note = LOOKUPS[args.table]
+    try:
+        record = find(args.code)
+    except UnicodeEncodeError:
+        # Text that arrived as undecodable bytes.
+        raise UsageError(f"the {key} is not valid UTF-8 text") from None
     if record is None:
-        _, key, note = LOOKUPS[args.table]
         hint = ""
         if args.code != args.code.upper() and find(args.code.upper()) is not None:
             hint = f"; keys are case-sensitive, try {args.code.upper()!r}"
@@ -158,7 +164,8 @@ examples:
   cobalis validate --strict vat "DE 136 695 976"
   cobalis lookup currency EUR
 
-exit status: 0 all valid (or record found), 1 some invalid (or no record), 2 usage error"""
+exit status: 0 all valid (or record found), 1 some invalid (or no record), 2 usage error,
+141 the reader of the output went away (as with | head)"""
 
 VALIDATE_EPILOG = """\
 Prints one JSON object per value, on its own line, with the keys in the order
@@ -175,14 +182,18 @@ Reads the CSV file row by row, or with pyarrow installed a block of rows at a
 time on every core (any size; memory use stays bounded), validates the named
 column and writes every row back with four columns appended:
 is_valid ("true" or "false"), error (empty for a valid value), compact and
-formatted. With --output the result is written under a temporary name beside OUT.csv and
+formatted; --prefix puts a prefix before those four names. A header that names
+the column twice, or that already has one of the appended columns, is refused.
+
+With --output the result is written under a temporary name beside OUT.csv and
 renamed into place only when complete (through a symbolic link: its target is
 replaced, keeping its permissions); a FIFO or a device such as /dev/stdout is
 written directly, and a directory is refused. Without --output, or with "-",
-the rows go to standard output. A summary (rows, valid, count per error code) goes to standard
-error. The input must be UTF-8 (a byte-order mark is allowed); the output is
-UTF-8 with the input's line endings. Blank lines are skipped. Exit status 0
-when every value is valid, 1 when any is not.
+the rows go to standard output. A summary (rows, valid, count per error code)
+goes to standard error. The input must be UTF-8 (a byte-order mark is allowed);
+the output is UTF-8, whatever the locale, with the input's line endings. Blank
+lines are skipped. Exit status 0 when every value is valid, 1 when any is not,
+2 for an input or output that cannot be used.
 
 example:
   cobalis check iban payments.csv --column iban --output checked.csv"""
@@ -237,6 +248,11 @@ def build_parser() -> argparse.ArgumentParser:
     check.add_argument(
         "--output", "-o", metavar="OUT.csv", help="where to write the result (default, or -: standard output)"
     )
+    check.add_argument(
+        "--prefix", default="", metavar="TEXT",
+        help="put TEXT before the names of the appended columns: --prefix iban_ gives iban_is_valid, iban_error, "
+        "iban_compact and iban_formatted (for a file that already has such columns)",
+    )
     check.set_defaults(run=run_check)
 
     lookup = commands.add_parser(
@@ -270,6 +286,7 @@ def build_parser() -> argparse.ArgumentParser:
 
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with `argv` (default: sys.argv[1:]); answers the exit status."""
+    utf8_stdout()
     parser = build_parser()
     try:
         args = parser.parse_args(argv)
@@ -277,18 +294,27 @@ def main(argv: Sequence[str] | None = None) -> int:
         return exit.code if isinstance(exit.code, int) else EXIT_USAGE
     command = f"cobalis {args.command}"
     try:
-        return cast(int, args.run(args))
-    except UsageError as error:
-        sys.stderr.write(f"{command}: error: {error}\n")
-    except OSError as error:
-        if isinstance(error, BrokenPipeError):
-            silence_stdout()
-            return EXIT_INVALID
-        sys.stderr.write(f"{command}: error: {error}\n")
+        status = cast(int, args.run(args))
+        sys.stdout.flush()  # here, where a closed pipe can still be told apart
+        return status
+    except BrokenPipeError:
+        silence_stdout()
+        return EXIT_PIPE
     except KeyboardInterrupt:
         sys.stderr.write("\n")
         return 130
+    except (UsageError, OSError) as error:
+        sys.stderr.write(f"{command}: error: {error}\n")
+    except Exception as error:  # a fault of our own: still one line, not a traceback
+        sys.stderr.write(f"{command}: error: {type(error).__name__}: {error}\n")
     return EXIT_USAGE
+
+
+def utf8_stdout() -> None:
+    """Standard output in UTF-8, whatever the locale or PYTHONIOENCODING say."""
+    reconfigure = getattr(sys.stdout, "reconfigure", None)
+    if reconfigure is not None and codecs.lookup(sys.stdout.encoding or "ascii").name != "utf-8":
+        reconfigure(encoding="utf-8")
 
 
 def silence_stdout() -> None:

@@ -26,8 +26,13 @@ def arrow_blocks() -> ModuleType | None:
     return blocks
 
 
-def check_file(path: str, column: str, kind: str, *, strict: bool = False, output: str | None = None) -> Tally:
-    """Checks the column `column` of the CSV file `path`; the rows go to `output` (None or "-": standard output)."""
+def check_file(
+    path: str, column: str, kind: str, *, strict: bool = False, output: str | None = None, prefix: str = ""
+) -> Tally:
+    """Checks the column `column` of the CSV file `path`; the rows go to `output` (None or "-": standard output).
+
+    The appended columns are named `prefix` followed by the names in CHECK_COLUMNS.
+    """
     validate = validator(kind, strict)
     target = output_target(output)
     with ExitStack() as stack:
@@ -40,15 +45,13 @@ def check_file(path: str, column: str, kind: str, *, strict: bool = False, outpu
         header = next(rows, None)
         if header is None:
             raise UsageError(f"{path} is empty: there is no header row")
-        if column not in header:
-            names = ", ".join(repr(name) for name in header)
-            raise UsageError(f"{path} has no column {column!r}; its header is: {names}")
-        layout = Layout(len(header), header.index(column), lines.terminator)
+        appended = [prefix + name for name in CHECK_COLUMNS]
+        layout = Layout(len(header), column_index(path, header, column, appended), lines.terminator)
         out = stack.enter_context(writing(target))
         progress = stack.enter_context(Progress())
         tally = Tally()
         writer = csv.writer(out, lineterminator=layout.terminator)
-        writer.writerow([*header, *CHECK_COLUMNS])
+        writer.writerow([*header, *appended])
         blocks, binary = arrow_blocks(), utf8_bytes(out)
         if blocks is not None and binary is not None and stream.seekable():
             offset, line = lines.offset, lines.line
@@ -67,6 +70,23 @@ def check_file(path: str, column: str, kind: str, *, strict: bool = False, outpu
             tally.count(result)
             progress.update(tally.rows)
     return tally
+
+
+def column_index(path: str, header: list[str], column: str, appended: list[str]) -> int:
+    """Where `column` is in `header`, once; refuses a header the appended columns would repeat."""
+    places = [place for place, name in enumerate(header, 1) if name == column]
+    if not places:
+        names = ", ".join(repr(name) for name in header)
+        raise UsageError(f"{path} has no column {column!r}; its header is: {names}")
+    if len(places) > 1:
+        raise UsageError(f"{path} has {len(places)} columns named {column!r} (columns "
+                         f"{', '.join(map(str, places))}); the column to check must be named once")
+    repeated = [name for name in appended if name in header]
+    if repeated:
+        names = ", ".join(repr(name) for name in repeated)
+        raise UsageError(f"{path} already has the column{'s' if len(repeated) > 1 else ''} {names} that the "
+                         "results would add; name the results apart with --prefix")
+    return places[0] - 1
 
 
 def utf8_bytes(out: TextIO) -> BinaryIO | None:
