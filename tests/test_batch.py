@@ -388,7 +388,8 @@ def test_text_that_is_not_utf8_raises_like_the_one_value_function():
     (lambda: pa.array([1, 2]), "int64"),
     (lambda: pa.array([b"GB82"]), "binary"),
     (lambda: pa.array([1.5]), "double"),
-    (lambda: pa.array(["GB82"]).dictionary_encode(), "dictionary<values=string, indices=int32>"),
+    (lambda: pa.array([7]).dictionary_encode(), "dictionary<values=int64, indices=int32>"),
+    (lambda: pa.table({"a": pa.array([7]).dictionary_encode()}), "struct<a: dictionary<values=int64, indices=int32>>"),
     (lambda: pa.array([["GB82"]]), "list<string>"),
     (lambda: pa.table({"a": ["x"], "b": [1]}), "struct<a: string, b: int64>"),
 ])
