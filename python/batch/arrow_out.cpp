@@ -149,6 +149,10 @@ PyObject* result_item(PyObject* self, Py_ssize_t index) noexcept {
     return cell(column, index);
 }
 
+// An iterator is what makes the answer list-like to libraries that store a
+// sequence row by row (and anything else as one value in every row).
+PyObject* result_iter(PyObject* self) noexcept { return PySeqIter_New(self); }
+
 // Pickled as the pyarrow array of the same rows, which is what comes back.
 PyObject* result_reduce(PyObject* self, PyObject*) noexcept {
     PyObject* pyarrow = PyImport_ImportModule("pyarrow");
@@ -192,6 +196,7 @@ PyType_Slot result_slots[] = {
     {Py_tp_repr, reinterpret_cast<void*>(result_repr)},
     {Py_sq_length, reinterpret_cast<void*>(result_length)},
     {Py_sq_item, reinterpret_cast<void*>(result_item)},
+    {Py_tp_iter, reinterpret_cast<void*>(result_iter)},
     {Py_tp_methods, result_methods},
     {Py_tp_doc, const_cast<char*>(
                     "The answers of cobalis.is_valid or cobalis.validate for an Arrow column: an Arrow column "

@@ -70,13 +70,15 @@ def answer(operation: Operation, kind: str, values: Any, strict: bool, threads: 
 def readable(values: Any) -> tuple[Any, Any]:
     """The column to read for ``values``, and the dtype whose answer types it takes."""
     dtype = values.dtype
+    if dtype != object and not is_text(dtype) and values.isna().all():
+        # Nothing but missing values (an empty CSV column reads as float NaN):
+        # missing answers, typed as for text of the same kind of column.
+        missing = pd.Series([None] * len(values), index=values.index, dtype=object)
+        return missing, dtype if isinstance(dtype, pd.CategoricalDtype) else np.dtype(object)
     if isinstance(dtype, pd.CategoricalDtype):
         if pa is not None and text_or_nothing(dtype.categories):
             return values, dtype  # read as a dictionary: each category checked once
         return values.astype(dtype.categories.dtype), dtype
-    if dtype != object and not is_text(dtype) and values.isna().all():
-        # Nothing but missing values (an empty CSV column reads as float NaN).
-        return pd.Series([None] * len(values), index=values.index, dtype=object), np.dtype(object)
     return values, dtype
 
 
