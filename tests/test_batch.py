@@ -471,3 +471,14 @@ def test_every_export_of_an_answer_is_released():
     del kept
     gc.collect()
     assert _cobalis_batch._outstanding() == before
+
+
+@needs_pyarrow
+@pytest.mark.parametrize("index_type", [pa and pa.int8(), pa and pa.uint8(), pa and pa.int64()], ids=str)
+def test_a_dictionary_index_outside_its_dictionary_answers_null(index_type):
+    """An index no producer should hand out reads as null, never past the dictionary."""
+    indices = pa.array([0, 5, None, 1] + ([-1] if pa.types.is_signed_integer(index_type) else []), index_type)
+    column = pa.DictionaryArray.from_arrays(indices, pa.array(["GB82 WEST 1234 5698 7654 32", "x"]), safe=False)
+    want = [True, None, None, False] + [None] * (len(indices) - 4)
+    assert is_valid("iban", column).to_pylist() == want
+    assert [row and row["is_valid"] for row in validate("iban", column).to_pylist()] == want
