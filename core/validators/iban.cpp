@@ -21,6 +21,7 @@ namespace {
 // ---- the letters' places of the normal form, for the layout ------------------
 
 inline constexpr kernels::AsciiSet SPACE{" "};
+inline constexpr kernels::AsciiSet LOWER{"abcdefghijklmnopqrstuvwxyz"};
 
 // The printed form of an IBAN: groups of four separated by one space, the
 // spaces at places 4, 9, 14, ... (before the last byte) of a text of `n`
@@ -55,13 +56,18 @@ static_assert(without_spaces(letter_places("GB82 WEST 1234 5698 7654 32")) == le
 static_assert(printed_spaces(27) == kernels::set_masks<SPACE>("GB82 WEST 1234 5698 7654 32")[0]);
 
 // Writes the normal form into `s` once, when first asked for it; its bytes
-// were counted by the checks, so it fits.
+// were counted by the checks, so it fits. Where only its bytes are wanted,
+// not `s` (`reads_only`), an input found to be its own normal form, compact
+// and in upper case, is read in place.
 struct NormalForm {
     std::string_view input;
     InlineString& s;
+    bool reads_only = false;
     bool written = false;
+    bool is_input = false;
 
     std::string_view operator()() noexcept {
+        if (is_input) return input;
         if (!written) written = normalise<Fold::Upper>(input, s);
         return s.view();
     }
@@ -72,8 +78,11 @@ struct NormalForm {
 // either case), from the normal form otherwise.
 Places letters_of_normal_form(std::string_view input, std::size_t length, NormalForm& normal_form) noexcept {
     if (input.size() <= kernels::SHORT_TEXT) {
-        const auto [letters, spaces] = kernels::set_masks<kernels::ASCII_LETTERS, SPACE>(input);
-        if (length == input.size()) return letters;
+        const auto [letters, spaces, lower] = kernels::set_masks<kernels::ASCII_LETTERS, SPACE, LOWER>(input);
+        if (length == input.size()) {
+            normal_form.is_input = normal_form.reads_only && lower == 0;
+            return letters;
+        }
         const Places printed = printed_spaces(input.size());
         if (spaces == printed && length == input.size() - printed_space_count(input.size())) {
             return without_spaces(letters);
@@ -174,7 +183,7 @@ bool is_valid_strict(std::string_view input) noexcept {
                                          std::uint32_t{static_cast<std::uint8_t>(input[3])} << 24
                                    : kernels::scalar::head_of_normal_form(input);
     InlineString s;
-    NormalForm normal_form{input, s};
+    NormalForm normal_form{input, s, true};
     return !national_failure(input, head, layout_of_country(head), registered_length(head), normal_form);
 }
 
