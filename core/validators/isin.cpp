@@ -51,10 +51,10 @@ constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     if (!all_upper(s.substr(0, COUNTRY_LENGTH))) return ErrorCode::InvalidCountry;
     // Plain validation takes a letter as the check character too.
     if (!all_upper_alnum(s.substr(COUNTRY_LENGTH))) return ErrorCode::InvalidCharset;
+    if (!isin_luhn_valid(s)) return ErrorCode::InvalidChecksum;
     // The check character is the digit that completes the Luhn sum: a letter
     // passes the sum only through its two expanded digits, and is never issued.
     if (rules == Rules::Strict && !is_digit(s[LENGTH - 1])) return ErrorCode::InvalidCharset;
-    if (!isin_luhn_valid(s)) return ErrorCode::InvalidChecksum;
     // A country, one that was a country when its ISINs were issued, or the
     // prefix of securities that belong to no one country.
     if (rules == Rules::Strict && !data::ISIN_PREFIXES.contains(s.substr(0, COUNTRY_LENGTH))) {
