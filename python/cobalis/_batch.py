@@ -59,8 +59,9 @@ Kinds: every identifier kind ("iban", "bic", "credit_card", "isbn", "issn",
 algorithms "luhn", "verhoeff" and "damm" for ``is_valid``.
 
 ``strict=True`` answers with the functions of ``cobalis.strict`` instead
-(national rules of IBAN, BIC, ISIN and VAT numbers; the same answers for the
-other kinds).
+(national rules of IBAN, BIC, ISIN and VAT numbers, and the standards' letter
+for IBAN, ISIN and LEI check characters; the same answers for the other
+kinds, and the same four fields for all).
 
 Errors: an unknown kind raises ``ValueError`` listing the kinds; a column of
 another type raises ``TypeError`` naming the type, a value of another type

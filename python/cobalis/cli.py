@@ -151,8 +151,9 @@ def run_lookup(args: argparse.Namespace) -> int:
 KIND_HELP = "one of: " + ", ".join(KINDS)
 
 STRICT_HELP = (
-    "also check the national rules (IBAN account layout and national check digits, VAT national "
-    "check digits, BIC and ISIN country codes), as cobalis.strict does"
+    "also check the national rules and the standards' letter (IBAN check digits 02-98, account "
+    "layout and national check digits, VAT national check digits, BIC and ISIN country codes, "
+    "digit check characters of ISIN and LEI), as cobalis.strict does"
 )
 
 MAIN_EPILOG = """\
