@@ -23,7 +23,13 @@ depend on them so much:
 * ``idle``: the speed-up these two predict on idle cores,
   ``cpu1 / (serial + (cpuN - serial) / N)``.
 
+With ``--distinct D``, the same column drawn from D distinct values is
+checked as a dictionary-encoded array (``dictionary_encode()``: each distinct
+value checked once, each row taking its answer by index) and as the plain
+string array, alternately in one run, on one core and on every core.
+
     PYTHONPATH=build/dev:python python3 bench/batch.py [--rows N] [--kinds iban,vat,email] [--out FILE]
+    PYTHONPATH=build/dev:python python3 bench/batch.py --distinct 1000 [--rows N] [--kinds iban]
 """
 
 import argparse
@@ -69,11 +75,11 @@ SHAPES = {
 }
 
 
-def typical_values(kind, rows):
+def typical_values(kind, rows, distinct=2000):
     check = getattr(_cobalis, f"is_valid_{kind}")
     display = getattr(_cobalis, f"validate_{kind}")
     pool = []
-    while len(pool) < 2000:
+    while len(pool) < distinct:
         template, candidates = SHAPES[kind]()
         value = next((v for v in (template.format(c) for c in candidates) if check(v)), template.format(candidates[0]))
         roll = rng.random()
@@ -149,15 +155,53 @@ def table(lines, rows, cores):
     return head + "\n".join(body) + "\n" + note
 
 
+def measure_dictionary(kind, rows, distinct, repeats, cores):
+    """Plain and dictionary-encoded forms of one column, timed alternately."""
+    plain = pa.array(typical_values(kind, rows, distinct), pa.string())
+    encoded = plain.dictionary_encode()
+    lines = []
+    for name, operation in (("is_valid", is_valid), ("validate", validate)):
+        assert operation(kind, encoded).equals(operation(kind, plain))
+        for threads in (1, None):
+            timings = {"plain": Timing(), "dictionary": Timing()}
+            for _ in range(repeats):
+                timings["plain"].run(lambda: operation(kind, plain, threads=threads))
+                timings["dictionary"].run(lambda: operation(kind, encoded, threads=threads))
+            lines.append((kind, name, threads or cores, timings["plain"].wall, timings["dictionary"].wall))
+    return lines
+
+
+def dictionary_table(lines, rows, distinct):
+    head = ("| kind | op | threads | plain | dictionary | dictionary over plain |\n"
+            "|---|---|---:|---:|---:|---:|\n")
+    body = [f"| {kind} | {name} | {threads} | {millions(plain, rows)} | {millions(encoded, rows)} | "
+            f"{plain / encoded:.1f}x |" for kind, name, threads, plain, encoded in lines]
+    note = (f"\nMillions of values per second over {rows:,} values drawn from {distinct:,} distinct ones, best of "
+            "several runs, the two forms timed alternately in one run (load average "
+            f"{os.getloadavg()[0]:.2f} at the end).\n")
+    return head + "\n".join(body) + "\n" + note
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--rows", type=int, default=1_000_000)
     parser.add_argument("--kinds", default="iban,vat,email", help=f"any of {','.join(VALIDATE_KINDS)}")
     parser.add_argument("--repeats", type=int, default=5)
     parser.add_argument("--out", default=None, help="also write the table to this file")
+    parser.add_argument("--distinct", type=int, default=None,
+                        help="time a column of this many distinct values, dictionary-encoded against plain")
     args = parser.parse_args()
     cores = len(os.sched_getaffinity(0))
     print(f"{cores} cores; load average {os.getloadavg()[0]:.2f} at the start", flush=True)
+    if args.distinct:
+        found = [line for kind in args.kinds.split(",")
+                 for line in measure_dictionary(kind, args.rows, args.distinct, args.repeats, cores)]
+        text = dictionary_table(found, args.rows, args.distinct)
+        print(text)
+        if args.out:
+            with open(args.out, "w") as f:
+                f.write(text)
+        return
     lines = []
     for kind in args.kinds.split(","):
         lines.append(measure(kind, args.rows, args.repeats, cores))

@@ -1,7 +1,7 @@
 // The identifier kinds, in one table: what each is called, which variant of
 // Details it answers with and so which keys its result has, its entry points
-// (plain, and strict where it has national rules), and what its normaliser
-// drops and folds. The Python modules, the column functions, the fuzz targets
+// (plain, and strict where it has national rules), which variant its strict
+// answer has, and what its normaliser drops and folds. The Python modules, the column functions, the fuzz targets
 // and the benchmark all take their lists of kinds from here; a new kind is a
 // new row (and its Details alternative in types.hpp).
 #pragma once
@@ -61,6 +61,10 @@ struct Kind {
     // Strict validation; the plain entry points for a kind with no national rules.
     Validate validate_strict;
     FastPath is_valid_strict;
+    // The alternative of Details of a valid strict answer, and its KEYS: the
+    // plain ones, but for a kind whose strict answer tells more.
+    std::size_t strict_variant;
+    std::span<const std::string_view> strict_detail_keys;
     std::string_view separators;
     // Whether the case of ASCII letters never changes the result: true for
     // every kind that folds letters, and for those that reject every letter
@@ -74,16 +78,17 @@ struct Kind {
 template <class D>
 constexpr Kind plain(std::string_view name, Validate validate, FastPath is_valid, std::string_view separators,
                      bool case_blind, repair::Spec repair) noexcept {
-    return {name,     variant_of<D>(), D::KEYS,   false,      validate, is_valid,
-            validate, is_valid,        separators, case_blind, repair};
+    return {name, variant_of<D>(), D::KEYS, false, validate, is_valid, validate, is_valid,
+            variant_of<D>(), D::KEYS, separators, case_blind, repair};
 }
 
-template <class D>
+// `StrictD`: the details of a valid strict answer, where they tell more than `D`.
+template <class D, class StrictD = D>
 constexpr Kind with_strict(std::string_view name, Validate validate, FastPath is_valid, Validate validate_strict,
                            FastPath is_valid_strict, std::string_view separators, bool case_blind,
                            repair::Spec repair) noexcept {
-    return {name, variant_of<D>(), D::KEYS, true, validate, is_valid, validate_strict, is_valid_strict, separators,
-            case_blind, repair};
+    return {name, variant_of<D>(), D::KEYS, true, validate, is_valid, validate_strict, is_valid_strict,
+            variant_of<StrictD>(), StrictD::KEYS, separators, case_blind, repair};
 }
 
 namespace v = validators;
@@ -91,16 +96,19 @@ namespace r = repair::layouts;
 
 // In the order of the Python module's functions.
 inline constexpr std::array KINDS{
-    with_strict<IbanDetails>("iban", v::iban::validate, v::iban::is_valid, v::iban::validate_strict,
-                             v::iban::is_valid_strict, SEPARATORS, true, r::IBAN),
+    with_strict<IbanDetails, StrictIbanDetails>("iban", v::iban::validate, v::iban::is_valid,
+                                                v::iban::validate_strict, v::iban::is_valid_strict, SEPARATORS, true,
+                                                r::IBAN),
     with_strict<BicDetails>("bic", v::bic::validate, v::bic::is_valid, v::bic::validate_strict,
                             v::bic::is_valid_strict, SEPARATORS, true, r::BIC),
-    plain<CreditCardDetails>("credit_card", v::credit_card::validate, v::credit_card::is_valid, SEPARATORS, true, r::CREDIT_CARD),
+    plain<CreditCardDetails>("credit_card", v::credit_card::validate, v::credit_card::is_valid, SEPARATORS, true,
+                             r::CREDIT_CARD),
     plain<IsbnDetails>("isbn", v::isbn::validate, v::isbn::is_valid, SEPARATORS, true, r::ISBN),
     plain<IssnDetails>("issn", v::issn::validate, v::issn::is_valid, ISSN_SEPARATORS, true, r::ISSN),
     with_strict<IsinDetails>("isin", v::isin::validate, v::isin::is_valid, v::isin::validate_strict,
                              v::isin::is_valid_strict, SEPARATORS, true, r::ISIN),
-    plain<LeiDetails>("lei", v::lei::validate, v::lei::is_valid, SEPARATORS, true, r::LEI),
+    with_strict<LeiDetails>("lei", v::lei::validate, v::lei::is_valid, v::lei::validate_strict,
+                            v::lei::is_valid_strict, SEPARATORS, true, r::LEI),
     plain<EanDetails>("ean", v::ean::validate, v::ean::is_valid, SEPARATORS, true, r::EAN),
     with_strict<VatDetails>("vat", v::vat::validate, v::vat::is_valid, v::vat::validate_strict,
                             v::vat::is_valid_strict, SEPARATORS, true, r::VAT),
@@ -149,16 +157,29 @@ namespace checks {
 consteval bool rows_agree() {
     for (std::size_t i = 0; i < KIND_COUNT; ++i) {
         const Kind& kind = KINDS[i];
-        // A kind answers with a variant of its own; none belongs to no kind.
-        if (kind.variant == 0) return false;
+        // A kind answers with a variant of its own, strict or not; none belongs to no kind.
+        if (kind.variant == 0 || kind.strict_variant == 0) return false;
+        if (!kind.has_strict && kind.strict_variant != kind.variant) return false;
         for (std::size_t j = 0; j < i; ++j) {
-            if (KINDS[j].name == kind.name || KINDS[j].variant == kind.variant) return false;
+            const Kind& other = KINDS[j];
+            if (other.name == kind.name || other.variant == kind.variant || other.strict_variant == kind.variant ||
+                other.variant == kind.strict_variant || other.strict_variant == kind.strict_variant) {
+                return false;
+            }
         }
     }
     return true;
 }
-static_assert(rows_agree(), "every kind has a name and a Details variant of its own");
-static_assert(KIND_COUNT + 1 == std::variant_size_v<Details>, "one Details variant per kind, besides none");
+static_assert(rows_agree(), "every kind has a name and Details variants of its own");
+
+// The kinds whose strict answers have a variant of their own.
+inline constexpr std::size_t STRICT_VARIANT_COUNT = [] {
+    std::size_t n = 0;
+    for (const Kind& kind : KINDS) n += kind.strict_variant != kind.variant ? 1 : 0;
+    return n;
+}();
+static_assert(KIND_COUNT + STRICT_VARIANT_COUNT + 1 == std::variant_size_v<Details>,
+              "one Details variant per kind and per richer strict answer, besides none");
 
 }  // namespace checks
 

@@ -148,6 +148,23 @@ struct FixedCode {
     friend constexpr bool operator==(const FixedCode&, const FixedCode&) noexcept = default;
 };
 
+// A code of at most N ASCII bytes (the bank and branch identifiers of a BBAN).
+template <std::size_t N>
+struct ShortCode {
+    std::array<char, N> bytes{};
+    std::uint8_t size = 0;
+
+    // At most N bytes of `text`.
+    static constexpr ShortCode from(std::string_view text) noexcept {
+        ShortCode code;
+        code.size = static_cast<std::uint8_t>(text.size() < N ? text.size() : N);
+        for (std::size_t i = 0; i < code.size; ++i) code.bytes[i] = text[i];
+        return code;
+    }
+    [[nodiscard]] constexpr std::string_view view() const noexcept { return {bytes.data(), size}; }
+    friend constexpr bool operator==(const ShortCode& a, const ShortCode& b) noexcept { return a.view() == b.view(); }
+};
+
 // The parts read out of a valid identifier, one variant per kind. Each
 // declares the names its fields have in a result dictionary, in their order
 // there (KEYS); a field that is absent still has its key.
@@ -161,6 +178,19 @@ struct IbanDetails {
     FixedCode<2> check_digits;
     std::uint8_t bban_length = 0;
     friend constexpr bool operator==(const IbanDetails&, const IbanDetails&) noexcept = default;
+};
+// Strict validation reads the registry's places of the bank identifier and the
+// branch identifier out of the BBAN too; no branch where it defines none.
+struct StrictIbanDetails {
+    static constexpr std::size_t MAX_CODE = 12;
+    static constexpr std::array<std::string_view, 5> KEYS{"country", "check_digits", "bban_length", "bank_code",
+                                                          "branch_code"};
+    FixedCode<2> country;
+    FixedCode<2> check_digits;
+    std::uint8_t bban_length = 0;
+    ShortCode<MAX_CODE> bank_code;
+    std::optional<ShortCode<MAX_CODE>> branch_code;
+    friend constexpr bool operator==(const StrictIbanDetails&, const StrictIbanDetails&) noexcept = default;
 };
 struct BicDetails {
     static constexpr std::array<std::string_view, 4> KEYS{"bank_code", "country", "location", "branch"};
@@ -217,9 +247,10 @@ struct EmailDetails {
 };
 
 // The alternative index is the variant number: none, iban, bic, credit_card,
-// isbn, issn, isin, lei, ean, vat, email.
+// isbn, issn, isin, lei, ean, vat, email, then the strict answers that carry
+// more than the plain ones: strict iban.
 using Details = std::variant<NoDetails, IbanDetails, BicDetails, CreditCardDetails, IsbnDetails, IssnDetails,
-                             IsinDetails, LeiDetails, EanDetails, VatDetails, EmailDetails>;
+                             IsinDetails, LeiDetails, EanDetails, VatDetails, EmailDetails, StrictIbanDetails>;
 
 struct ValidationResult {
     bool is_valid = false;

@@ -3,19 +3,22 @@
 # cobalis.validate (cobalis/_batch.py), which answer in the column's own type;
 # these answer an Arrow column with a BatchResult and an iterable with a list.
 
-from collections.abc import Callable, Iterable
+from collections.abc import Callable, Iterable, Iterator
 from typing import final, overload
 
 from cobalis._batch import ArrowColumn, BatchRow
 
 @final
 class BatchResult:
-    """An Arrow column of answers, exported through the Arrow PyCapsule interface."""
+    """An Arrow column of answers, exported through the Arrow PyCapsule interface; a sequence of its rows."""
 
     def __arrow_c_schema__(self) -> object: ...
     def __arrow_c_array__(self, requested_schema: object | None = None) -> tuple[object, object]: ...
     def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
     def __len__(self) -> int: ...
+    def __getitem__(self, index: int, /) -> bool | BatchRow | None: ...
+    def __iter__(self) -> Iterator[bool | BatchRow | None]: ...
+    def __reduce__(self) -> tuple[object, ...]: ...
 
 @final
 class Compact:

@@ -22,11 +22,11 @@ constexpr std::array<const char*, count_of<Key>()> KEY_TEXTS{
     "country", "standard_rate", "reduced_rates",
 };
 
-// Every detail key of every kind, once each, in the order first met.
+// Every detail key of every kind, plain or strict, once each, in the order first met.
 struct DetailKeyList {
     std::array<std::string_view, [] {
         std::size_t n = 0;
-        for (const kinds::Kind& kind : kinds::KINDS) n += kind.detail_keys.size();
+        for (const kinds::Kind& kind : kinds::KINDS) n += kind.detail_keys.size() + kind.strict_detail_keys.size();
         return n;
     }()> texts{};
     std::size_t count = 0;
@@ -35,10 +35,12 @@ struct DetailKeyList {
 constexpr DetailKeyList DETAIL_KEY_LIST = [] {
     DetailKeyList list;
     for (const kinds::Kind& kind : kinds::KINDS) {
-        for (const std::string_view key : kind.detail_keys) {
-            bool seen = false;
-            for (std::size_t i = 0; i < list.count; ++i) seen = seen || list.texts[i] == key;
-            if (!seen) list.texts[list.count++] = key;
+        for (const auto keys : {kind.detail_keys, kind.strict_detail_keys}) {
+            for (const std::string_view key : keys) {
+                bool seen = false;
+                for (std::size_t i = 0; i < list.count; ++i) seen = seen || list.texts[i] == key;
+                if (!seen) list.texts[list.count++] = key;
+            }
         }
     }
     return list;
@@ -299,6 +301,17 @@ bool put_details(PyObject* d, const IbanDetails& x, ResultTexts&) noexcept {
                                           new_uint(x.bban_length));
 }
 
+template <std::size_t N>
+PyObject* new_optional_short_code(const std::optional<ShortCode<N>>& code) noexcept {
+    return code ? decode_code(code->view()) : Py_NewRef(Py_None);
+}
+
+bool put_details(PyObject* d, const StrictIbanDetails& x, ResultTexts&) noexcept {
+    return put_detail_values<StrictIbanDetails>(d, new_code(x.country.view()), new_code(x.check_digits.view()),
+                                                new_uint(x.bban_length), decode_code(x.bank_code.view()),
+                                                new_optional_short_code(x.branch_code));
+}
+
 bool put_details(PyObject* d, const BicDetails& x, ResultTexts&) noexcept {
     return put_detail_values<BicDetails>(d, new_code(x.bank_code.view()), new_code(x.country.view()),
                                          new_code(x.location.view()), new_optional_code(x.branch));
@@ -347,15 +360,21 @@ namespace {
 // makes a result much cheaper than inserting key after key into an empty dict.
 std::array<PyObject*, kinds::KIND_COUNT> invalid_templates{};
 std::array<PyObject*, kinds::KIND_COUNT> valid_templates{};
+// A valid strict answer that tells more than the plain one has its own.
+std::array<PyObject*, kinds::KIND_COUNT> strict_valid_templates{};
 
-PyObject* make_template(std::size_t kind, bool valid) noexcept {
+enum class Answer { Invalid, Valid, StrictValid };
+
+PyObject* make_template(std::size_t kind, Answer answer) noexcept {
+    const bool valid = answer != Answer::Invalid;
     PyObject* empty = PyUnicode_FromStringAndSize("", 0);
     PyObject* dict = empty == nullptr ? nullptr : PyDict_New();
     bool ok = dict != nullptr && put_bool(dict, Key::is_valid, valid) && put_shared(dict, Key::compact, empty) &&
               put_shared(dict, Key::formatted, empty) && put_shared(dict, Key::error, Py_None) &&
               put_shared(dict, Key::kind, kind_names[kind]);
     if (valid) {
-        for (const std::string_view key : kinds::KINDS[kind].detail_keys) {
+        const kinds::Kind& row = kinds::KINDS[kind];
+        for (const std::string_view key : answer == Answer::StrictValid ? row.strict_detail_keys : row.detail_keys) {
             ok = ok && PyDict_SetItem(dict, detail_keys[detail_slot(key)], Py_None) == 0;
         }
     }
@@ -368,19 +387,25 @@ PyObject* make_template(std::size_t kind, bool valid) noexcept {
 
 bool init_result_templates() noexcept {
     for (std::size_t k = 0; k < kinds::KIND_COUNT; ++k) {
-        if (invalid_templates[k] == nullptr) invalid_templates[k] = make_template(k, false);
-        if (valid_templates[k] == nullptr) valid_templates[k] = make_template(k, true);
+        if (invalid_templates[k] == nullptr) invalid_templates[k] = make_template(k, Answer::Invalid);
+        if (valid_templates[k] == nullptr) valid_templates[k] = make_template(k, Answer::Valid);
         if (invalid_templates[k] == nullptr || valid_templates[k] == nullptr) return false;
+        if (kinds::KINDS[k].strict_variant != kinds::KINDS[k].variant) {
+            if (strict_valid_templates[k] == nullptr) strict_valid_templates[k] = make_template(k, Answer::StrictValid);
+            if (strict_valid_templates[k] == nullptr) return false;
+        }
     }
     return true;
 }
 
 PyObject* result_to_pydict(const ValidationResult& result, std::size_t k, Source source) noexcept {
-    // A valid result carries no error and its own kind's details; an invalid
-    // one always carries an error. Anything else is a fault of the core, not
-    // of the input.
+    // A valid result carries no error and its own kind's details, plain or
+    // strict; an invalid one always carries an error. Anything else is a
+    // fault of the core, not of the input.
+    const kinds::Kind& kind = kinds::KINDS[k];
+    const bool strict_details = kind.strict_variant != kind.variant && result.details.index() == kind.strict_variant;
     if (result.is_valid == result.error.has_value() ||
-        (result.is_valid && result.details.index() != kinds::KINDS[k].variant)) {
+        (result.is_valid && result.details.index() != kind.variant && !strict_details)) {
         return raise_internal_fault("validation result with inconsistent validity, error or details");
     }
     if (!result.is_valid) {
@@ -390,7 +415,7 @@ PyObject* result_to_pydict(const ValidationResult& result, std::size_t k, Source
         }
         return dict;
     }
-    PyObject* dict = PyDict_Copy(valid_templates[k]);
+    PyObject* dict = PyDict_Copy(strict_details ? strict_valid_templates[k] : valid_templates[k]);
     if (dict == nullptr) return nullptr;
     ResultTexts texts(source);
     const bool ok = texts.put_compact(dict, result.compact.view()) &&

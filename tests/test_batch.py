@@ -388,7 +388,8 @@ def test_text_that_is_not_utf8_raises_like_the_one_value_function():
     (lambda: pa.array([1, 2]), "int64"),
     (lambda: pa.array([b"GB82"]), "binary"),
     (lambda: pa.array([1.5]), "double"),
-    (lambda: pa.array(["GB82"]).dictionary_encode(), "dictionary<values=string, indices=int32>"),
+    (lambda: pa.array([7]).dictionary_encode(), "dictionary<values=int64, indices=int32>"),
+    (lambda: pa.table({"a": pa.array([7]).dictionary_encode()}), "struct<a: dictionary<values=int64, indices=int32>>"),
     (lambda: pa.array([["GB82"]]), "list<string>"),
     (lambda: pa.table({"a": ["x"], "b": [1]}), "struct<a: string, b: int64>"),
 ])
@@ -470,3 +471,14 @@ def test_every_export_of_an_answer_is_released():
     del kept
     gc.collect()
     assert _cobalis_batch._outstanding() == before
+
+
+@needs_pyarrow
+@pytest.mark.parametrize("index_type", [pa and pa.int8(), pa and pa.uint8(), pa and pa.int64()], ids=str)
+def test_a_dictionary_index_outside_its_dictionary_answers_null(index_type):
+    """An index no producer should hand out reads as null, never past the dictionary."""
+    indices = pa.array([0, 5, None, 1] + ([-1] if pa.types.is_signed_integer(index_type) else []), index_type)
+    column = pa.DictionaryArray.from_arrays(indices, pa.array(["GB82 WEST 1234 5698 7654 32", "x"]), safe=False)
+    want = [True, None, None, False] + [None] * (len(indices) - 4)
+    assert is_valid("iban", column).to_pylist() == want
+    assert [row and row["is_valid"] for row in validate("iban", column).to_pylist()] == want

@@ -7,12 +7,15 @@ Every answer is checked against the one-value functions (``cobalis`` or
 
 import importlib
 import os
+import pickle
 import random
 import subprocess
 import sys
 import threading
 
 import pytest
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
 
 import _cobalis
 from cobalis import strict as strict_functions
@@ -89,6 +92,10 @@ def check_polars(answer, column, operation, want):
     assert answer.to_list() == want
 
 
+def check_polars_frame(answer, column, operation, want):
+    check_polars(answer, column.to_series(0), operation, want)
+
+
 def check_numpy(answer, column, operation, want):
     assert isinstance(answer, np.ndarray) and answer.shape == column.shape
     flat = answer.ravel().tolist()
@@ -102,6 +109,8 @@ def check_numpy(answer, column, operation, want):
 
 def pandas_dtypes(column):
     """What pandas' own string methods give for the column: (predicates, texts)."""
+    if isinstance(column.dtype, pd.CategoricalDtype):  # of text, even with no category yet (all missing)
+        column = column.cat.set_categories(column.cat.categories.astype(str))
     try:
         return column.str.isdigit().dtype, column.str.upper().dtype
     except (TypeError, AttributeError, NotImplementedError):  # no string methods for Arrow string views
@@ -133,6 +142,10 @@ def check_pandas(answer, column, operation, want):
     ]
 
 
+def check_pandas_frame(answer, column, operation, want):
+    check_pandas(answer, column.iloc[:, 0], operation, want)
+
+
 def pandas_form(dtype, nan=False):
     def make(texts):
         values = [float("nan") if nan and t is None else t for t in texts]
@@ -140,31 +153,66 @@ def pandas_form(dtype, nan=False):
     return make
 
 
+def with_missing(*markers):
+    """The texts with each None written as the markers in turn (NaN, pd.NA, ...)."""
+    def write(texts):
+        return [markers[i % len(markers)] if t is None else t for i, t in enumerate(texts)]
+    return write
+
+
+def duckdb_enum(texts):
+    members = ", ".join("'" + t.replace("'", "''") + "'" for t in dict.fromkeys([*filter(None.__ne__, texts), "-"]))
+    return duckdb.sql(f"SELECT CAST(unnest($1::VARCHAR[]) AS ENUM({members})) AS ids", params=[texts])
+
+
 def forms():
     found = [
         pytest.param("list", list, check_list, id="list"),
         pytest.param("tuple", tuple, check_list, id="tuple"),
         pytest.param("generator", lambda texts: (t for t in texts), check_list, id="generator"),
+        pytest.param("list", with_missing(float("nan")), check_list, id="list-nan"),
     ]
     if pa is not None:
+        def dictionary(texts, index=pa.int32(), values=pa.string()):
+            encoded = pa.array(texts, values).dictionary_encode()
+            return pa.DictionaryArray.from_arrays(encoded.indices.cast(index), encoded.dictionary)
+
         found += [
             pytest.param("pyarrow", pa.array, check_arrow(chunked=False), id="pyarrow-array"),
             pytest.param("pyarrow", lambda texts: pa.chunked_array([texts[:2], texts[2:]], pa.large_string()),
                          check_arrow(chunked=True), id="pyarrow-chunked"),
             pytest.param("pyarrow", lambda texts: pa.table({"ids": texts}), check_batch_result, id="pyarrow-table"),
+            pytest.param("pyarrow", dictionary, check_arrow(chunked=False), id="pyarrow-dictionary"),
+            pytest.param("pyarrow", lambda texts: pa.chunked_array(
+                [dictionary(texts[:2], pa.int16(), pa.large_string()), dictionary(texts[2:], pa.int16(), pa.large_string())]),
+                check_arrow(chunked=True), id="pyarrow-dictionary-chunked"),
+            pytest.param("pyarrow", lambda texts: pa.table({"ids": dictionary(texts, pa.uint64(), pa.string_view())}), check_batch_result,
+                         id="pyarrow-table-dictionary"),
         ]
     if duckdb is not None and pa is not None:
-        found.append(pytest.param("duckdb", lambda texts: duckdb.sql("SELECT unnest($1::VARCHAR[]) AS ids",
-                                                                     params=[texts]),
-                                  check_batch_result, id="duckdb-relation"))
+        found += [
+            pytest.param("duckdb", lambda texts: duckdb.sql("SELECT unnest($1::VARCHAR[]) AS ids", params=[texts]),
+                         check_batch_result, id="duckdb-relation"),
+            pytest.param("duckdb", duckdb_enum, check_batch_result, id="duckdb-enum"),
+        ]
     if pl is not None:
-        found.append(pytest.param("polars", lambda texts: pl.Series("ids", texts), check_polars, id="polars"))
+        found += [
+            pytest.param("polars", lambda texts: pl.Series("ids", texts), check_polars, id="polars"),
+            pytest.param("polars", lambda texts: pl.Series("ids", texts, pl.Categorical), check_polars,
+                         id="polars-categorical"),
+            pytest.param("polars", lambda texts: pl.DataFrame({"ids": texts}), check_polars_frame, id="polars-frame"),
+            pytest.param("polars", lambda texts: pl.DataFrame({"ids": pl.Series(texts, dtype=pl.Categorical)}),
+                         check_polars_frame, id="polars-frame-categorical"),
+        ]
     if np is not None:
         found += [
             pytest.param("numpy", np.array, check_numpy, id="numpy-str"),  # (given no None)
             pytest.param("numpy", lambda texts: np.array(texts, dtype=object), check_numpy, id="numpy-object"),
             pytest.param("numpy", lambda texts: np.array(texts, dtype=np.dtypes.StringDType(na_object=None)),
                          check_numpy, id="numpy-stringdtype"),
+            pytest.param("numpy", lambda texts: np.array(with_missing(np.nan)(texts),
+                                                         dtype=np.dtypes.StringDType(na_object=np.nan)),
+                         check_numpy, id="numpy-stringdtype-nan"),
         ]
     if pd is not None:
         dtypes = {"object": object, "str": "str", "string": "string", "string-python": pd.StringDtype("python"),
@@ -172,10 +220,25 @@ def forms():
         if pa is not None:
             dtypes.update({"arrow-string": pd.ArrowDtype(pa.string()),
                            "arrow-large_string": pd.ArrowDtype(pa.large_string()),
-                           "arrow-string_view": pd.ArrowDtype(pa.string_view())})
+                           "arrow-string_view": pd.ArrowDtype(pa.string_view()),
+                           "arrow-dictionary": pd.ArrowDtype(pa.dictionary(pa.int8(), pa.string()))})
         found += [pytest.param("pandas", pandas_form(dtype), check_pandas, id=f"pandas-{name}")
                   for name, dtype in dtypes.items()]
-        found.append(pytest.param("pandas", pandas_form(object, nan=True), check_pandas, id="pandas-object-nan"))
+        found += [
+            pytest.param("pandas", pandas_form(object, nan=True), check_pandas, id="pandas-object-nan"),
+            pytest.param("pandas", lambda texts: pandas_form(object)(with_missing(None, float("nan"), pd.NA)(texts)),
+                         check_pandas, id="pandas-object-every-missing"),
+            pytest.param("pandas", lambda texts: pandas_form(object)(texts).to_frame(), check_pandas_frame,
+                         id="pandas-frame"),
+            pytest.param("pandas", lambda texts: pandas_form("string")(texts).to_frame(), check_pandas_frame,
+                         id="pandas-frame-string"),
+            pytest.param("pandas", pd.Index, check_list, id="pandas-index"),
+            pytest.param("pandas", lambda texts: pd.Index(texts, dtype=object), check_list, id="pandas-index-object"),
+            pytest.param("pandas", lambda texts: pd.array(texts, dtype="string"), check_list, id="pandas-array-string"),
+        ]
+        if np is not None:
+            found += [pytest.param("numpy", lambda texts: np.array(with_missing(np.nan, pd.NA)(texts), dtype=object),
+                                   check_numpy, id="numpy-object-nan-na")]
     return found
 
 
@@ -191,6 +254,94 @@ def test_the_answer_comes_in_the_columns_own_type(library, make, check, operatio
     column = make(texts)
     shown = make(texts)  # the check looks at a fresh copy: generators are used up
     check(function(kind, column, strict=strict), shown, operation, want)
+
+
+TEXTS = st.lists(st.one_of(
+    st.none(),
+    st.sampled_from(["GB82 WEST 1234 5698 7654 32", "GB82WEST12345698765433", "NO9386011117947", "", " ", "Ä"]),
+    st.text(st.characters(blacklist_categories=("Cs",)), max_size=24),
+), min_size=1, max_size=12)
+
+
+@settings(max_examples=15, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+@given(texts=TEXTS, strict=st.booleans())
+@pytest.mark.parametrize("operation", ["is_valid", "validate"])
+@pytest.mark.parametrize("library, make, check", forms())
+def test_every_form_answers_as_the_one_value_functions(library, make, check, operation, texts, strict):
+    """Random texts, repeated and missing, in every form: the answers are those of the one-value functions."""
+    kind = "vat" if strict else "iban"
+    if make is getattr(np, "array", None):  # a str array holds no None
+        texts = [t for t in texts if t is not None] or [""]
+    want = [one(operation, kind, t, strict) for t in texts]
+    function = is_valid if operation == "is_valid" else validate
+    check(function(kind, make(texts), strict=strict), make(texts), operation, want)
+
+
+def all_missing_forms():
+    found = [pytest.param(lambda n: [float("nan")] * n, check_list, id="list-nan")]
+    if pd is not None:
+        found += [pytest.param(lambda n: pd.Series([float("nan")] * n, name="ids"), None, id="pandas-float"),
+                  pytest.param(lambda n: pd.Series([None] * n, dtype="Int64", name="ids"), None, id="pandas-Int64"),
+                  pytest.param(lambda n: pd.DataFrame({"ids": [float("nan")] * n}), None, id="pandas-frame-float")]
+    if np is not None:
+        found.append(pytest.param(lambda n: np.full(n, np.nan), check_numpy, id="numpy-float"))
+    if pl is not None:
+        found.append(pytest.param(lambda n: pl.Series("ids", [None, float("nan")] * (n // 2), pl.Float64),
+                                  check_polars, id="polars-float"))
+    return found
+
+
+@pytest.mark.parametrize("operation", ["is_valid", "validate"])
+@pytest.mark.parametrize("make, check", all_missing_forms())
+def test_a_column_of_nothing_but_missing_values_answers_missing(make, check, operation):
+    """An empty CSV column reads as float NaN: every row answers missing, whatever its type."""
+    function = is_valid if operation == "is_valid" else validate
+    answer = function("iban", make(4))
+    if check is not None:
+        check(answer, make(4), operation, [None] * 4)
+        return
+    column = answer if operation == "is_valid" else answer["compact"]
+    assert isinstance(column, pd.Series) and column.dtype == object and list(column.index) == [0, 1, 2, 3]
+    assert column.isna().all() and (operation == "is_valid" or list(answer.columns) == list(FIELDS))
+
+
+def mixed_forms():
+    found = [pytest.param(list, id="list")]
+    if np is not None:
+        found.append(pytest.param(lambda values: np.array(values, dtype=object), id="numpy-object"))
+    if pd is not None:
+        found += [pytest.param(lambda values: pd.Series(values, dtype=object), id="pandas-object"),
+                  pytest.param(lambda values: pd.DataFrame({"ids": pd.Series(values, dtype=object)}),
+                               id="pandas-frame"),
+                  pytest.param(lambda values: pd.Index(values, dtype=object), id="pandas-index")]
+    return found
+
+
+@pytest.mark.parametrize("second, type_name", [(7, "int"), (b"GB82", "bytes"), (2.5, "float")])
+@pytest.mark.parametrize("make", mixed_forms())
+def test_a_value_of_another_type_is_named_with_its_position_on_every_path(make, second, type_name):
+    for function in (is_valid, validate):
+        with pytest.raises(TypeError, match=rf"values\[2\] is {type_name}, not str or None$"):
+            function("iban", make(["GB82 WEST 1234 5698 7654 32", None, second]))
+
+
+@pytest.mark.skipif(pa is None, reason="pyarrow is not installed")
+@pytest.mark.parametrize("operation", ["is_valid", "validate"])
+def test_the_answer_object_is_a_sequence_and_pickles_as_its_arrow_array(operation):
+    kind, texts = PLAIN
+    function = is_valid if operation == "is_valid" else validate
+    answer = function(kind, pa.table({"ids": texts}))
+    want = [one(operation, kind, t, False) for t in texts]
+    assert isinstance(answer, BatchResult) and len(answer) == len(want)
+    assert list(answer) == want and [answer[i] for i in range(-len(want), 0)] == want
+    with pytest.raises(IndexError):
+        answer[len(want)]
+    back = pickle.loads(pickle.dumps(answer))
+    assert isinstance(back, pa.Array) and back.equals(pa.array(answer))
+    if pd is not None:  # a sequence of the right length is stored as one value per row
+        frame = pd.DataFrame({"ids": texts})
+        frame["answer"] = answer
+        assert [plain(v) for v in frame["answer"]] == want
 
 
 @pytest.mark.skipif(pd is None, reason="pandas is not installed")

@@ -60,6 +60,14 @@ def test_generated_luhn_digit_validates(payload):
     assert _cobalis.luhn_validate(payload + str(_cobalis.luhn_generate(payload)))
 
 
+@given(st.lists(st.sampled_from("0123456789 -"), max_size=60).map("".join))
+def test_luhn_generate_skips_what_luhn_validate_skips(payload):
+    # A grouped payload ("7992-7398-71") gets the digit of its digits alone.
+    digit = _cobalis.luhn_generate(payload)
+    assert digit == _cobalis.luhn_generate(payload.replace(" ", "").replace("-", ""))
+    assert _cobalis.luhn_validate(payload + str(digit))
+
+
 @given(digits.filter(bool))
 def test_only_one_luhn_digit_validates(payload):
     valid = [d for d in "0123456789" if _cobalis.luhn_validate(payload + d)]

@@ -15,10 +15,13 @@ import shutil
 import stat
 import subprocess
 import sys
+import threading
 
 import _cobalis
 import pytest
 from cobalis import cli
+from cobalis._check import progress, run as check_run
+from cobalis._check.rows import CHECK_COLUMNS
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
@@ -150,11 +153,13 @@ class Blocks:
 
     def __init__(self, module, monkeypatch):
         self.taken = 0
+        self.largest = 0  # bytes in the largest block tried
         rewrite = module.rewrite
 
         def counting(*args):
             done = rewrite(*args)
             self.taken += done is not None
+            self.largest = max(self.largest, len(args[0]))
             return done
 
         monkeypatch.setattr(module, "rewrite", counting)
@@ -167,9 +172,9 @@ def check_path(request, monkeypatch):
     mode = getattr(request, "param", None)
     if mode is None:
         return None
-    blocks = cli.arrow_blocks()
+    blocks = check_run.arrow_blocks()
     if mode == "rows":
-        monkeypatch.setattr(cli, "arrow_blocks", lambda: None)
+        monkeypatch.setattr(check_run, "arrow_blocks", lambda: None)
         return "rows"
     if blocks is None:
         pytest.skip("pyarrow is not installed")
@@ -211,7 +216,7 @@ def test_check_round_trip_appends_the_four_columns(capsys, tmp_path):
     write_csv(source, ROWS)
     status, out, err = run(capsys, "check", "iban", str(source), "--column", "iban", "--output", str(target))
     assert (status, out) == (1, "")
-    assert read_csv(target) == [ROWS[0] + list(cli.CHECK_COLUMNS)] + [row + appended(row[2]) for row in ROWS[1:]]
+    assert read_csv(target) == [ROWS[0] + list(CHECK_COLUMNS)] + [row + appended(row[2]) for row in ROWS[1:]]
     assert err.splitlines() == ["4 rows: 2 valid, 2 invalid", "  invalid_checksum: 1", "  invalid_length: 1"]
 
 
@@ -220,7 +225,7 @@ def test_check_writes_to_stdout_without_output(capsys, tmp_path):
     write_csv(source, [["iban"], [GB_IBAN], [NO_IBAN]])
     status, out, err = run(capsys, "check", "iban", str(source), "-c", "iban")
     assert status == 0
-    assert list(csv.reader(io.StringIO(out))) == [["iban", *cli.CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)],
+    assert list(csv.reader(io.StringIO(out))) == [["iban", *CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)],
                                                    [NO_IBAN, *appended(NO_IBAN)]]
     assert err == "2 rows: 2 valid, 0 invalid\n"
 
@@ -255,7 +260,7 @@ def test_check_a_large_generated_file(capsys, tmp_path):
                                 f"  invalid_checksum: {60_000 - expected_valid}"]
     with open(target, newline="") as f:
         reader = csv.reader(f)
-        assert next(reader) == ["n", "iban", *cli.CHECK_COLUMNS]
+        assert next(reader) == ["n", "iban", *CHECK_COLUMNS]
         for original, written in zip(rows[1:], reader, strict=True):
             assert written[:2] == original
             assert written[2] == ("false" if int(original[0]) % 7 == 0 else "true")
@@ -265,8 +270,8 @@ def test_check_a_large_generated_file(capsys, tmp_path):
 def test_check_shows_progress_on_a_terminal(capsys, tmp_path, monkeypatch):
     source = tmp_path / "in.csv"
     write_csv(source, [["iban"]] + [[GB_IBAN]] * 10)
-    monkeypatch.setattr(cli, "PROGRESS_ROWS", 2)
-    monkeypatch.setattr(cli, "PROGRESS_SECONDS", 0.0)
+    monkeypatch.setattr(progress, "PROGRESS_ROWS", 2)
+    monkeypatch.setattr(progress, "PROGRESS_SECONDS", 0.0)
     monkeypatch.setattr(sys.stderr, "isatty", lambda: True)
     status, _, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(tmp_path / "o.csv"))
     assert status == 0
@@ -277,8 +282,8 @@ def test_check_shows_progress_on_a_terminal(capsys, tmp_path, monkeypatch):
 def test_check_without_a_terminal_prints_no_progress(capsys, tmp_path, monkeypatch):
     source = tmp_path / "in.csv"
     write_csv(source, [["iban"]] + [[GB_IBAN]] * 10)
-    monkeypatch.setattr(cli, "PROGRESS_ROWS", 2)
-    monkeypatch.setattr(cli, "PROGRESS_SECONDS", 0.0)
+    monkeypatch.setattr(progress, "PROGRESS_ROWS", 2)
+    monkeypatch.setattr(progress, "PROGRESS_SECONDS", 0.0)
     _, _, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(tmp_path / "o.csv"))
     assert "\r" not in err
 
@@ -336,7 +341,7 @@ def test_check_may_overwrite_its_own_input(capsys, tmp_path):
     source = tmp_path / "in.csv"
     write_csv(source, [["iban"], [GB_IBAN]])
     assert run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(source))[0] == 0
-    assert read_csv(source) == [["iban", *cli.CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)]]
+    assert read_csv(source) == [["iban", *CHECK_COLUMNS], [GB_IBAN, *appended(GB_IBAN)]]
 
 
 @pytest.mark.parametrize("content, message", [
@@ -484,7 +489,7 @@ def test_check_strict_uses_the_national_rules(capsys, tmp_path, check_path):
 
 
 # Text that reads differently, or not at all: every kind of thing the block reader must leave alone.
-DAMAGE = [b"\n", b"\r\n", b'"', b",", b"\xff", b"\xe9", b"\xed\xa0\x80", b"\r", b"\x00", b",,", b' "x"', b'"a""b",', b"\n\n"]
+DAMAGE = [b"\n", b"\r\n", b'"', b'x"y', b'12" pizza', b",", b"\xff", b"\xe9", b"\xed\xa0\x80", b"\r", b"\x00", b",,", b' "x"', b'"a""b",', b"\n\n"]
 FIELDS = st.one_of(st.text(alphabet='aB1 ,"\n-é', max_size=6),
                    st.sampled_from([GB_IBAN, NO_IBAN, "gb82 west", "a\r\nb", "c\rd"]))
 
@@ -511,7 +516,7 @@ def csv_files(draw):
 @settings(max_examples=80, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
 @given(csv_file=csv_files(), block_bytes=st.sampled_from([16, 64, 1 << 20]))
 def test_blocks_and_rows_give_the_same_bytes(capsys, tmp_path, monkeypatch, csv_file, block_bytes):
-    blocks = cli.arrow_blocks()
+    blocks = check_run.arrow_blocks()
     if blocks is None:
         pytest.skip("pyarrow is not installed")
     data, column = csv_file
@@ -522,18 +527,146 @@ def test_blocks_and_rows_give_the_same_bytes(capsys, tmp_path, monkeypatch, csv_
         patch.setattr(blocks, "BLOCK_BYTES", block_bytes)
         in_blocks = run(capsys, *argv)
     with monkeypatch.context() as patch:
-        patch.setattr(cli, "arrow_blocks", lambda: None)
+        patch.setattr(check_run, "arrow_blocks", lambda: None)
         by_rows = run(capsys, *argv)
     assert in_blocks == by_rows
 
 
-def test_check_output_in_another_encoding_is_left_to_the_rows(capsys, tmp_path, monkeypatch, check_path):
+def test_check_output_is_utf8_whatever_the_encoding_of_stdout(capsys, tmp_path, monkeypatch, check_path):
     source = tmp_path / "in.csv"
     write_csv(source, [["name", "iban"], ["Müller", GB_IBAN]])
-    latin = io.TextIOWrapper(io.BytesIO(), encoding="latin-1", newline="")
-    monkeypatch.setattr(sys, "stdout", latin)
-    assert cli.main(["check", "iban", str(source), "-c", "iban"]) == 0
-    latin.flush()
-    assert latin.buffer.getvalue().decode("latin-1").splitlines()[1] == f"Müller,{GB_IBAN},{','.join(appended(GB_IBAN))}"
+    for encoding in ("latin-1", "ascii"):
+        stdout = io.TextIOWrapper(io.BytesIO(), encoding=encoding, newline="")
+        monkeypatch.setattr(sys, "stdout", stdout)
+        assert cli.main(["check", "iban", str(source), "-c", "iban"]) == 0
+        stdout.flush()
+        assert stdout.buffer.getvalue().decode().splitlines()[1] == f"Müller,{GB_IBAN},{','.join(appended(GB_IBAN))}"
     if check_path != "rows":
-        assert check_path.taken == 0
+        assert check_path.taken == 2
+
+
+# --- check: files the command takes or refuses, and where its output goes -------------------
+
+STRAY_QUOTES = "n,name,iban\n" + "".join(
+    f"{n},{name},{GB_IBAN if n % 4 else NO_IBAN}\n"
+    for n in range(2000)
+    for name in [{3: 'O"Brien', 10: '"ACME ""Ltd"""', 11: '"a, ""b"""', 1500: '12" pizza'}.get(n, f"name {n}")]
+)
+
+
+def expected_output(text, column, prefix=""):
+    """What `check` writes for the CSV `text`: the standard library's reading of it, with the results."""
+    header, *rows = csv.reader(io.StringIO(text, newline=""))
+    out = io.StringIO()
+    writer = csv.writer(out, lineterminator="\n")
+    writer.writerow([*header, *(prefix + name for name in CHECK_COLUMNS)])
+    writer.writerows(row + appended(row[header.index(column)]) for row in rows if row)
+    return out.getvalue()
+
+
+@pytest.mark.parametrize("content, argv, status, err", [
+    (STRAY_QUOTES, ["-c", "iban"], 0, "2000 rows: 2000 valid, 0 invalid\n"),
+    (STRAY_QUOTES, ["-c", "iban", "-o", "-"], 0, "2000 rows: 2000 valid, 0 invalid\n"),
+    (f"iban,is_valid,error\n{GB_IBAN},x,y\n", ["-c", "iban", "--prefix", "iban_"], 0, "1 row: 1 valid, 0 invalid\n"),
+    (f"iban,n,iban\n{GB_IBAN},1,x\n", ["-c", "iban"], 2,
+     "cobalis check: error: {source} has 2 columns named 'iban' (columns 1, 3); the column to check must be named once\n"),
+    (f"iban,is_valid,error\n{GB_IBAN},x,y\n", ["-c", "iban"], 2,
+     "cobalis check: error: {source} already has the columns 'is_valid', 'error' that the results would add; "
+     "name the results apart with --prefix\n"),
+    (f"iban,x_error\n{GB_IBAN},x\n", ["-c", "iban", "--prefix", "x_"], 2,
+     "cobalis check: error: {source} already has the column 'x_error' that the results would add; "
+     "name the results apart with --prefix\n"),
+], ids=["stray quotes", "dash", "prefix", "column twice", "results repeated", "prefixed result repeated"])
+def test_check_files_and_options(capsys, tmp_path, check_path, content, argv, status, err):
+    source = tmp_path / "in.csv"
+    source.write_text(content, encoding="utf-8")
+    result = run(capsys, "check", "iban", str(source), *argv)
+    prefix = argv[argv.index("--prefix") + 1] if "--prefix" in argv else ""
+    out = expected_output(content, "iban", prefix) if status != 2 else ""
+    assert result == (status, out, err.format(source=source))
+    if check_path != "rows" and content is STRAY_QUOTES:
+        # The quotes inside unquoted fields neither stop the blocks nor make one block of the rest of the file.
+        assert check_path.taken > 10 and check_path.largest <= 2 * 4096
+
+
+def test_lookup_text_that_is_not_utf8_is_a_usage_error(capsys):
+    # What the interpreter makes of the byte 0xff in argv.
+    assert run(capsys, "lookup", "vat-rate", "\udcff") == (
+        2, "", "cobalis lookup: error: the country is not valid UTF-8 text\n")
+
+
+@pytest.mark.parametrize("kind", ["link", "dangling link", "fifo", "directory"])
+def test_check_output_targets(capsys, tmp_path, check_path, kind):
+    source, real = tmp_path / "in.csv", tmp_path / "real.csv"
+    write_csv(source, [["iban"], [GB_IBAN]])
+    expected = expected_output(source.read_text(), "iban")
+    target, before = tmp_path / "out.csv", ["in.csv", "out.csv"]
+    received = []
+    if kind == "link":
+        real.write_text("old\n")
+        real.chmod(0o640)
+        target.symlink_to(real)
+        before.append("real.csv")
+    elif kind == "dangling link":
+        target.symlink_to(real)
+    elif kind == "fifo":
+        os.mkfifo(target)
+        reader = threading.Thread(target=lambda: received.append(target.read_text()), daemon=True)
+        reader.start()
+    else:
+        target.mkdir()
+    status, out, err = run(capsys, "check", "iban", str(source), "-c", "iban", "-o", str(target))
+    if kind == "directory":
+        assert (status, out, err) == (2, "", f"cobalis check: error: cannot write {target}: it is a directory\n")
+        return
+    assert (status, out) == (0, "")
+    if kind == "fifo":
+        reader.join(timeout=60)
+        if not received:  # the FIFO was never written: let the reader go
+            os.close(os.open(target, os.O_WRONLY | os.O_NONBLOCK))
+        assert received == [expected]
+    else:  # the link stays, its target is replaced whole
+        assert target.is_symlink() and real.read_text() == expected
+        assert stat.S_IMODE(real.stat().st_mode) == (0o640 if kind == "link" else 0o666 & ~current_umask())
+    assert listing(tmp_path) == sorted(set(before) | {"real.csv"} if kind != "fifo" else before)
+
+
+def current_umask():
+    umask = os.umask(0)
+    os.umask(umask)
+    return umask
+
+
+def python_m_cobalis(argv, cwd, extra_env=(), **options):
+    env = {**os.environ, "PYTHONPATH": os.pathsep.join(p for p in sys.path if p), **dict(extra_env)}
+    return subprocess.Popen([sys.executable, "-m", "cobalis", *argv], env=env, cwd=cwd,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options)
+
+
+@pytest.mark.parametrize("env, argv, status, err", [
+    ({"PYTHONIOENCODING": "ascii"}, ["check", "iban", "in.csv", "-c", "iban"], 0, b"1 row: 1 valid, 0 invalid\n"),
+    ({"PYTHONIOENCODING": "latin-1", "LC_ALL": "C"}, ["check", "iban", "in.csv", "-c", "iban"], 0,
+     b"1 row: 1 valid, 0 invalid\n"),
+    # /dev/stdout through a link of our own, so that a fault replaces the link, not the system's file.
+    ({}, ["check", "iban", "in.csv", "-c", "iban", "-o", "stdout-link"], 0, b"1 row: 1 valid, 0 invalid\n"),
+    ({}, ["lookup", "vat-rate", b"\xff"], 2, b"cobalis lookup: error: the country is not valid UTF-8 text\n"),
+    ({}, ["lookup", "currency", b"\xffUR"], 2, b"cobalis lookup: error: the currency code is not valid UTF-8 text\n"),
+])
+def test_as_a_program_output_is_utf8_and_errors_are_one_line(tmp_path, env, argv, status, err):
+    write_csv(tmp_path / "in.csv", [["name", "iban"], ["Müller", GB_IBAN]])
+    (tmp_path / "stdout-link").symlink_to("/dev/stdout")
+    done = python_m_cobalis(argv, tmp_path, env)
+    out, got = done.communicate(timeout=60)
+    assert (done.returncode, got) == (status, err)
+    if status == 0:
+        assert out.decode("utf-8") == expected_output((tmp_path / "in.csv").read_text(encoding="utf-8"), "iban")
+
+
+@pytest.mark.parametrize("argv", [["check", "iban", "in.csv", "-c", "iban"], ["validate", "iban", "-"]])
+def test_a_closed_pipe_ends_quietly_with_status_141(tmp_path, argv):
+    write_csv(tmp_path / "in.csv", [["iban"]] + [[GB_IBAN]] * 50_000)
+    done = python_m_cobalis(argv, tmp_path, stdin=open(tmp_path / "in.csv", "rb"))
+    done.stdout.readline()
+    done.stdout.close()  # as `| head -1` does
+    assert done.wait(timeout=60) == 141
+    assert done.stderr.read() == b""

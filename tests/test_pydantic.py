@@ -52,6 +52,7 @@ NATIONAL_ONLY = {
     "iban": "NL56 3003 0A17 1643 00",
     "bic": "ABCDXX2L",
     "isin": "AA1234567893",
+    "lei": "969500T3M8S4SQAMHJ6Z",
     "vat": "DE 136 695 977",
 }
 

@@ -9,12 +9,14 @@ import pytest
 from cobalis import strict
 from hypothesis import given
 from hypothesis import strategies as st
-from idgen import NOISE
+from idgen import ALNUM, DIGITS, NOISE, expand_letters, luhn_check_digit, mod97
 from mutations import mutations
 
 DATA = pathlib.Path(__file__).resolve().parent / "data"
-NATIONAL_KINDS = ["iban", "bic", "isin", "vat"]
-OTHER_KINDS = ["credit_card", "isbn", "issn", "lei", "ean", "email"]
+NATIONAL_KINDS = ["iban", "bic", "isin", "lei", "vat"]
+OTHER_KINDS = ["credit_card", "isbn", "issn", "ean", "email"]
+# The details a valid strict answer adds after the plain ones.
+STRICT_ONLY_KEYS = {"iban": ["bank_code", "branch_code"]}
 
 
 def real(name):
@@ -29,7 +31,58 @@ SAMPLES = {
     "vat": real("stdnum_vat_valid.txt"),
     "bic": ["DEUTDEFF", "NEDSZAJJXXX", "ABCDGB2L123"],
     "isin": ["US0378331005", "XS0000000009", "EU000A1G0AB4"],
+    "lei": ["969500T3M8S4SQAMHJ45", "5493001KJTIIGC8Y1R12", "ABCD00EFGHIJ12345615"],
 }
+
+
+def isin_check_character(body):
+    """The digit ISO 6166 computes: Luhn over the body with its letters expanded to two digits."""
+    return str(luhn_check_digit(expand_letters(body)))
+
+
+# The letter of the standards, where the plain rules are looser: (kind, text, strict error).
+STRICT_CASES = [
+    # A letter as the ISIN's check character passes Luhn through its two expanded digits only.
+    ("isin", "US037833100O", "invalid_charset"),
+    ("isin", "XS000000000A", "invalid_charset"),
+    ("isin", "US0378331005", None),
+    # The Derivatives Service Bureau's OTC-derivative ISINs.
+    ("isin", "EZ6KWKTJCH9" + isin_check_character("EZ6KWKTJCH9"), None),
+    ("isin", "EZ0N1M2K3J4" + isin_check_character("EZ0N1M2K3J4"), None),
+    # Characters 19 and 20 of a LEI are two check digits; these letter pairs pass MOD 97-10 too.
+    ("lei", "969500T3M8S4SQAMHJ45", None),
+    ("lei", "969500T3M8S4SQAMHJ6Z", "invalid_charset"),
+    ("lei", "969500T3M8S4SQAMHJF0", "invalid_charset"),
+    ("lei", "969500T3M8S4SQAMHJXY", "invalid_charset"),
+    # IBAN check digits are 98 less a remainder, so 02 to 98; 00, 01 and 99 are never issued.
+    ("iban", "GB00 HLFX 1101 6111 4553 65", "invalid_checksum"),
+    ("iban", "GB97 HLFX 1101 6111 4553 65", None),
+]
+
+
+@pytest.mark.parametrize("kind, text, error", STRICT_CASES)
+def test_strict_rules_of_the_standards(kind, text, error):
+    assert getattr(_cobalis, "is_valid_" + kind)(text)
+    ours = getattr(strict, "validate_" + kind)(text)
+    assert (ours["error"], getattr(strict, "is_valid_" + kind)(text)) == (error, error is None)
+    assert cobalis.is_valid(kind, [text], strict=True) == [error is None]
+
+
+@given(body=st.text(alphabet=ALNUM, min_size=18, max_size=18))
+def test_strict_lei_check_characters_are_the_two_digits(body):
+    passing = [a + b for a in ALNUM for b in ALNUM if _cobalis.is_valid_lei(body + a + b)]
+    # The computed pair, 02 to 98, and where it is 02, 97 or 98 its two-digit alias 99, 00 or 01.
+    digits = 98 - mod97(body + "00")
+    expected = [f"{n:02d}" for n in sorted({digits, digits - 97, digits + 97}) if 0 <= n <= 99]
+    assert [pair for pair in passing if strict.is_valid_lei(body + pair)] == expected
+
+
+@given(body=st.text(alphabet=ALNUM, min_size=9, max_size=9))
+def test_strict_isin_check_character_is_the_digit(body):
+    body = "US" + body
+    passing = [c for c in ALNUM if _cobalis.is_valid_isin(body + c)]
+    assert [c for c in passing if strict.is_valid_isin(body + c)] == [isin_check_character(body)]
+    assert isin_check_character(body) in DIGITS
 
 
 def test_package_layout():
@@ -87,10 +140,14 @@ def test_strict_answers_lie_within_the_plain_ones(kind, data):
     plain = getattr(_cobalis, "validate_" + kind)(text)
     ours = getattr(strict, "validate_" + kind)(text)
     assert getattr(strict, "is_valid_" + kind)(text) is ours["is_valid"]
-    if ours["is_valid"] or not plain["is_valid"]:
-        # The plain rules come first: where they fail, strict fails the same way; where strict
-        # accepts, the result is the plain one, forms and details alike.
+    if not plain["is_valid"]:
+        # The plain rules come first: where they fail, strict fails the same way.
         assert ours == plain
+    elif ours["is_valid"]:
+        # Where strict accepts, the result is the plain one, forms and details alike, and for some
+        # kinds more details after them.
+        assert list(ours) == list(plain) + STRICT_ONLY_KEYS.get(kind, [])
+        assert {key: ours[key] for key in plain} == plain
     else:
         assert list(ours) == list(plain)[:5] and ours["error"] is not None
     if ours["is_valid"]:

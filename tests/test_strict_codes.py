@@ -27,6 +27,9 @@ DISAGREEMENTS = {
         # lists only the five with an agency it can name, and a strict check must not turn away an
         # ISIN of the block.
         "XE": True,
+        # ANNA gives EZ to its Derivatives Service Bureau, which has numbered OTC derivatives with
+        # it since 2017; stdnum's list of prefixes predates it.
+        "EZ": True,
     },
 }
 

@@ -28,9 +28,11 @@ FORMER_ISIN_COUNTRIES = {
     "CS": "Serbia and Montenegro until 2006, Czechoslovakia until 1993",
 }
 
-# ISIN prefixes of securities that belong to no one country.
+# ISIN prefixes of securities that belong to no one country, as ANNA (the Association of National
+# Numbering Agencies, ISO 6166's registration authority) allots them to the agencies that number them.
 ISIN_BEYOND_COUNTRIES = {
     "EU": "the European Union's own bonds",
+    "EZ": "OTC derivatives, numbered since 2017 by ANNA's Derivatives Service Bureau (DSB)",
     "XS": "international securities settled through Euroclear and Clearstream",
     "XA": "substitute numbering agency: CUSIP Global Services",
     "XB": "substitute numbering agency: NSD Russia",
@@ -117,7 +119,8 @@ def render(date):
         'static_assert(BIC_COUNTRIES.contains("DE") && BIC_COUNTRIES.contains("XK") && !BIC_COUNTRIES.contains("XX") &&',
         '              !BIC_COUNTRIES.contains("AN") && !BIC_COUNTRIES.contains("EU") && !BIC_COUNTRIES.contains("UK"));',
         'static_assert(ISIN_PREFIXES.contains("US") && ISIN_PREFIXES.contains("XS") && ISIN_PREFIXES.contains("AN") &&',
-        '              ISIN_PREFIXES.contains("EU") && !ISIN_PREFIXES.contains("XX") && !ISIN_PREFIXES.contains("YU"));',
+        '              ISIN_PREFIXES.contains("EU") && ISIN_PREFIXES.contains("EZ") && !ISIN_PREFIXES.contains("XX") &&',
+        '              !ISIN_PREFIXES.contains("YU"));',
         'static_assert(!BIC_COUNTRIES.contains("de") && !BIC_COUNTRIES.contains("D") && !BIC_COUNTRIES.contains("DEU"));',
         "",
         "}  // namespace cobalis::data",

@@ -45,17 +45,21 @@ constexpr bool validate_str(std::string_view input) noexcept {
     return checksum({digits.data(), count}) % 10 == 0;
 }
 
-// The check digit to append to `payload`. The payload is not examined: each
-// byte counts as (byte - '0') mod 256, so any text yields a digit 0..9.
+// The check digit to append to `payload`. Spaces and hyphens are skipped, as
+// validate_str skips them, so a grouped payload round-trips; any other byte
+// counts as (byte - '0') mod 256, so any text yields a digit 0..9.
 constexpr std::uint8_t generate_str(std::string_view payload) noexcept {
     std::uint64_t sum = 0;  // at most 501 per byte: no input is long enough to overflow it
     bool double_it = true;  // the rightmost payload digit sits next to the check digit
     for (std::size_t i = payload.size(); i-- > 0;) {
+        if (payload[i] == ' ' || payload[i] == '-') continue;
         const unsigned v = static_cast<std::uint8_t>(payload[i] - '0');
         sum += double_it ? doubled(v) : v;
         double_it = !double_it;
     }
     return static_cast<std::uint8_t>(mod10::complement_digit(static_cast<unsigned>(sum % 10)));
 }
+
+static_assert(generate_str("7992-7398-71") == 3 && generate_str("7992 7398 71") == 3 && generate_str("- ") == 0);
 
 }  // namespace cobalis::algorithms::luhn

@@ -21,6 +21,7 @@ namespace {
 // ---- the letters' places of the normal form, for the layout ------------------
 
 inline constexpr kernels::AsciiSet SPACE{" "};
+inline constexpr kernels::AsciiSet LOWER{"abcdefghijklmnopqrstuvwxyz"};
 
 // The printed form of an IBAN: groups of four separated by one space, the
 // spaces at places 4, 9, 14, ... (before the last byte) of a text of `n`
@@ -55,13 +56,18 @@ static_assert(without_spaces(letter_places("GB82 WEST 1234 5698 7654 32")) == le
 static_assert(printed_spaces(27) == kernels::set_masks<SPACE>("GB82 WEST 1234 5698 7654 32")[0]);
 
 // Writes the normal form into `s` once, when first asked for it; its bytes
-// were counted by the checks, so it fits.
+// were counted by the checks, so it fits. Where only its bytes are wanted,
+// not `s` (`reads_only`), an input found to be its own normal form, compact
+// and in upper case, is read in place.
 struct NormalForm {
     std::string_view input;
     InlineString& s;
+    bool reads_only = false;
     bool written = false;
+    bool is_input = false;
 
     std::string_view operator()() noexcept {
+        if (is_input) return input;
         if (!written) written = normalise<Fold::Upper>(input, s);
         return s.view();
     }
@@ -72,8 +78,11 @@ struct NormalForm {
 // either case), from the normal form otherwise.
 Places letters_of_normal_form(std::string_view input, std::size_t length, NormalForm& normal_form) noexcept {
     if (input.size() <= kernels::SHORT_TEXT) {
-        const auto [letters, spaces] = kernels::set_masks<kernels::ASCII_LETTERS, SPACE>(input);
-        if (length == input.size()) return letters;
+        const auto [letters, spaces, lower] = kernels::set_masks<kernels::ASCII_LETTERS, SPACE, LOWER>(input);
+        if (length == input.size()) {
+            normal_form.is_input = normal_form.reads_only && lower == 0;
+            return letters;
+        }
         const Places printed = printed_spaces(input.size());
         if (spaces == printed && length == input.size() - printed_space_count(input.size())) {
             return without_spaces(letters);
@@ -82,10 +91,23 @@ Places letters_of_normal_form(std::string_view input, std::size_t length, Normal
     return letter_places(normal_form());
 }
 
+// Check digits are 98 less the remainder MOD 97-10 leaves with them set to
+// 00, so 02 to 98: 00, 01 and 99 pass MOD 97-10 too, but are never issued.
+// `head` holds the IBAN's first four bytes, the last two digits.
+constexpr bool issued_check_digits(std::uint32_t head) noexcept {
+    const std::uint32_t value = (head_byte(head, 2) - '0') * 10 + (head_byte(head, 3) - '0');
+    return value - 2 <= 96;  // wraps for 0 and 1
+}
+static_assert(!issued_check_digits(0x3030'4247) && !issued_check_digits(0x3130'4247) &&
+              issued_check_digits(0x3230'4247) && issued_check_digits(0x3839'4247) &&
+              !issued_check_digits(0x3939'4247));  // "GB00", "GB01", "GB02", "GB98", "GB99"
+
 // The checks strict validation adds, in their order, for an IBAN that has
-// passed the international ones: its normal form has its country's length.
-std::optional<ErrorCode> national_failure(std::string_view input, const Layout& layout, std::size_t length,
-                                          NormalForm& normal_form) noexcept {
+// passed the international ones: its normal form has its country's length,
+// and opens with `head`.
+std::optional<ErrorCode> national_failure(std::string_view input, std::uint32_t head, const Layout& layout,
+                                          std::size_t length, NormalForm& normal_form) noexcept {
+    if (!issued_check_digits(head)) return ErrorCode::InvalidChecksum;
     if (!layout_holds(layout, letters_of_normal_form(input, length, normal_form))) {
         return ErrorCode::InvalidStructure;
     }
@@ -109,9 +131,22 @@ ValidationResult validate_with(std::string_view input) noexcept {
         const Facts facts = facts_of(kernels::mod97_of_normal_form(input, InlineString::CAPACITY));
         if (const auto error = first_failure(facts)) return error;
         if constexpr (strict) {
-            if (const auto error = national_failure(input, layout_of_country(facts.head), facts.size, normal_form)) {
+            const Layout& layout = layout_of_country(facts.head);
+            if (const auto error = national_failure(input, facts.head, layout, facts.size, normal_form)) {
                 return error;
             }
+            const std::string_view text = normal_form();
+            StrictIbanDetails& details = r.details.emplace<StrictIbanDetails>(StrictIbanDetails{
+                FixedCode<2>::from(text.substr(0, 2)), FixedCode<2>::from(text.substr(2, 2)),
+                static_cast<std::uint8_t>(text.size() - 4),
+                ShortCode<StrictIbanDetails::MAX_CODE>::from(text.substr(layout.bank_offset, layout.bank_length)),
+                std::nullopt});
+            if (layout.branch_length != 0) {
+                details.branch_code = ShortCode<StrictIbanDetails::MAX_CODE>::from(
+                    text.substr(layout.branch_offset, layout.branch_length));
+            }
+            group_by_four_into(text, r.formatted);
+            return std::nullopt;
         }
         const std::string_view text = normal_form();
         r.details.emplace<IbanDetails>(IbanDetails{FixedCode<2>::from(text.substr(0, 2)),
@@ -138,15 +173,18 @@ ValidationResult validate_strict(std::string_view input) noexcept { return valid
 // and the country's layout and national check follow.
 bool is_valid_strict(std::string_view input) noexcept {
     if (!passes_international_checks(input)) return false;
-    // The country's letters, of either case: most IBANs begin with them.
+    // The country's letters, of either case, then the check digits: most
+    // IBANs begin with them.
     const char first = to_upper(input[0]), second = to_upper(input[1]);
-    const std::uint32_t head = is_upper(first) && is_upper(second)
+    const std::uint32_t head = is_upper(first) && is_upper(second) && is_digit(input[2]) && is_digit(input[3])
                                    ? std::uint32_t{static_cast<std::uint8_t>(first)} |
-                                         std::uint32_t{static_cast<std::uint8_t>(second)} << 8
+                                         std::uint32_t{static_cast<std::uint8_t>(second)} << 8 |
+                                         std::uint32_t{static_cast<std::uint8_t>(input[2])} << 16 |
+                                         std::uint32_t{static_cast<std::uint8_t>(input[3])} << 24
                                    : kernels::scalar::head_of_normal_form(input);
     InlineString s;
-    NormalForm normal_form{input, s};
-    return !national_failure(input, layout_of_country(head), registered_length(head), normal_form);
+    NormalForm normal_form{input, s, true};
+    return !national_failure(input, head, layout_of_country(head), registered_length(head), normal_form);
 }
 
 }  // namespace cobalis::validators::iban

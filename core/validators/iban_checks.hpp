@@ -208,10 +208,13 @@ using Places = std::uint64_t;
 // A country's BBAN layout as masks over the places, `fixed` marking the
 // places open to one class only and `letters` those of them that take
 // letters (the others take digits); and its national check.
+// And the places of the bank and branch identifiers in the IBAN (no branch
+// where its length is 0).
 struct Layout {
     NationalCheck check = NationalCheck::None;
     Places fixed = 0;
     Places letters = 0;
+    std::uint8_t bank_offset = 0, bank_length = 0, branch_offset = 0, branch_length = 0;
 };
 
 // Past the international checks only digits and letters remain: the layout
@@ -240,7 +243,17 @@ consteval Layout layout_of(const Registered& entry) {
         }
     }
     if (length != entry.length) registry_layout_disagrees_with_its_length();
-    Layout layout{entry.check, 0, 0};
+    if (entry.bank_offset + entry.bank_length > length - 4 || entry.branch_offset + entry.branch_length > length - 4 ||
+        entry.bank_length > StrictIbanDetails::MAX_CODE || entry.branch_length > StrictIbanDetails::MAX_CODE) {
+        registry_layout_disagrees_with_its_length();
+    }
+    Layout layout{entry.check,
+                  0,
+                  0,
+                  static_cast<std::uint8_t>(4 + entry.bank_offset),
+                  entry.bank_length,
+                  static_cast<std::uint8_t>(4 + entry.branch_offset),
+                  entry.branch_length};
     for (std::size_t p = 0; p < length; ++p) {
         if (classes[p] != 'c') layout.fixed |= Places{1} << p;
         if (classes[p] == 'a') layout.letters |= Places{1} << p;
@@ -266,8 +279,8 @@ constexpr Places letter_places(std::string_view text) noexcept {
 }
 
 namespace examples {
-inline constexpr Registered GB{"GB", 22, "4!a6!n8!n", NationalCheck::None};
-inline constexpr Registered BR{"BR", 29, "8!n5!n10!n1!a1!c", NationalCheck::None};
+inline constexpr Registered GB{"GB", 22, "4!a6!n8!n", NationalCheck::None, 0, 4, 4, 6};
+inline constexpr Registered BR{"BR", 29, "8!n5!n10!n1!a1!c", NationalCheck::None, 0, 8, 8, 5};
 static_assert(layout_holds(layout_of(GB), letter_places("GB82WEST12345698765432")));
 static_assert(!layout_holds(layout_of(GB), letter_places("GB82WES712345698765432")));
 static_assert(!layout_holds(layout_of(GB), letter_places("GB82WEST1234569876543Z")));

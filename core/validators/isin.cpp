@@ -41,16 +41,20 @@ constexpr std::array<LuhnTerm, 256> make_luhn_terms() noexcept {
 }
 inline constexpr std::array<LuhnTerm, 256> LUHN_TERMS = make_luhn_terms();
 
-// Strict validation adds a last check: a prefix that ISINs really carry.
+// Strict validation adds two checks: a check character that is a digit, and
+// a prefix that ISINs really carry.
 enum class Rules : bool { Plain, Strict };
 
 template <Rules rules>
 constexpr std::optional<ErrorCode> first_failure(std::string_view s) noexcept {
     if (s.size() != LENGTH) return ErrorCode::InvalidLength;
     if (!all_upper(s.substr(0, COUNTRY_LENGTH))) return ErrorCode::InvalidCountry;
-    // The check character may be a letter like any other.
+    // Plain validation takes a letter as the check character too.
     if (!all_upper_alnum(s.substr(COUNTRY_LENGTH))) return ErrorCode::InvalidCharset;
     if (!isin_luhn_valid(s)) return ErrorCode::InvalidChecksum;
+    // The check character is the digit that completes the Luhn sum: a letter
+    // passes the sum only through its two expanded digits, and is never issued.
+    if (rules == Rules::Strict && !is_digit(s[LENGTH - 1])) return ErrorCode::InvalidCharset;
     // A country, one that was a country when its ISINs were issued, or the
     // prefix of securities that belong to no one country.
     if (rules == Rules::Strict && !data::ISIN_PREFIXES.contains(s.substr(0, COUNTRY_LENGTH))) {

@@ -19,9 +19,10 @@ bool isin_luhn_valid(std::string_view isin) noexcept;
 ValidationResult validate(std::string_view input) noexcept;
 bool is_valid(std::string_view input) noexcept;
 
-// Strict validation: everything above, and the prefix must be one that ISINs
-// really carry (an ISO 3166-1 code, a former code existing ISINs still carry,
-// or one of the prefixes used beyond countries), else invalid_country.
+// Strict validation: everything above, the check character must be a digit
+// (else invalid_charset), and the prefix must be one that ISINs really carry
+// (an ISO 3166-1 code, a former code existing ISINs still carry, or one of
+// the prefixes used beyond countries), else invalid_country.
 ValidationResult validate_strict(std::string_view input) noexcept;
 bool is_valid_strict(std::string_view input) noexcept;
 

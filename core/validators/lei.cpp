@@ -1,7 +1,10 @@
 #include "core/validators/lei.hpp"
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 
+#include "core/kernels/classes.hpp"
 #include "core/kernels/mod97.hpp"
 #include "core/validators/text.hpp"
 
@@ -28,11 +31,26 @@ std::optional<ErrorCode> first_failure(std::string_view input) noexcept {
     return std::nullopt;
 }
 
-}  // namespace
+// Strict validation: the last two characters of a LEI that passes the plain
+// checks, the last two bytes of the input that are no separators, are digits.
+std::optional<ErrorCode> strict_failure(std::string_view input) noexcept {
+    if (auto error = first_failure(input)) return error;
+    unsigned digits = 0;
+    for (std::size_t i = input.size(); i-- > 0 && digits < 2;) {
+        const auto byte = static_cast<std::uint8_t>(input[i]);
+        if (kernels::Separators::is(byte)) continue;
+        if (!is_digit(input[i])) return ErrorCode::InvalidCharset;
+        ++digits;
+    }
+    return std::nullopt;
+}
 
-ValidationResult validate(std::string_view input) noexcept {
+enum class Rules : bool { Plain, Strict };
+
+template <Rules rules>
+ValidationResult validate_with(std::string_view input) noexcept {
     return ValidationResult::made([input](ValidationResult& r) -> std::optional<ErrorCode> {
-        if (auto error = first_failure(input)) return error;
+        if (auto error = rules == Rules::Strict ? strict_failure(input) : first_failure(input)) return error;
         (void)normalise<Fold::Upper>(input, r.compact);  // fits: its bytes were counted
         r.formatted = r.compact;
         r.details.emplace<LeiDetails>(LeiDetails{FixedCode<4>::from(r.compact.view().substr(0, LOU_PREFIX_LENGTH))});
@@ -40,6 +58,12 @@ ValidationResult validate(std::string_view input) noexcept {
     });
 }
 
+}  // namespace
+
+ValidationResult validate(std::string_view input) noexcept { return validate_with<Rules::Plain>(input); }
 bool is_valid(std::string_view input) noexcept { return !first_failure(input); }
+
+ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<Rules::Strict>(input); }
+bool is_valid_strict(std::string_view input) noexcept { return !strict_failure(input); }
 
 }  // namespace cobalis::validators::lei

@@ -37,7 +37,32 @@ void for_each_slice(std::span<const StringChunk> window, std::int64_t begin, std
 }  // namespace
 
 template <class Builder>
+void AnswersOf<Builder>::check_dictionaries(std::span<const StringChunk> window, int threads) {
+    // The window's arrays are released once it is checked, and new ones may
+    // take their addresses: nothing is kept from one window to the next.
+    dictionary_strings_.clear();
+    dictionaries_.clear();
+    for (const StringChunk& chunk : window) {
+        if (chunk.dictionary == nullptr) continue;
+        const auto seen = std::find_if(dictionary_strings_.begin(), dictionary_strings_.end(),
+                                       [&](const StringChunk& s) { return same_strings(s, *chunk.dictionary); });
+        if (seen != dictionary_strings_.end()) continue;
+        dictionary_strings_.push_back(*chunk.dictionary);
+        dictionaries_.emplace_back().check(*chunk.dictionary, one_, threads);
+    }
+}
+
+template <class Builder>
+const typename AnswersOf<Builder>::Dictionary& AnswersOf<Builder>::dictionary_of(
+    const StringChunk& chunk) const noexcept {
+    std::size_t i = 0;
+    while (i + 1 < dictionary_strings_.size() && !same_strings(dictionary_strings_[i], *chunk.dictionary)) ++i;
+    return dictionaries_[i];
+}
+
+template <class Builder>
 void AnswersOf<Builder>::add(std::span<const StringChunk> window, std::int64_t rows, int threads) {
+    check_dictionaries(window, threads);
     if (threads <= 1 || rows < ROWS_WORTH_SPLITTING) {
         if (pieces_.empty()) pieces_.emplace_back();
         for (const StringChunk& chunk : window) check(chunk, pieces_.back());
@@ -74,6 +99,16 @@ std::shared_ptr<const Column> AnswersOf<Builder>::finish(int threads) {
 
 template <class Builder>
 void AnswersOf<Builder>::check(const StringChunk& chunk, Builder& out) {
+    if (chunk.dictionary != nullptr) {
+        const Dictionary& dictionary = dictionary_of(chunk);
+        if constexpr (std::is_same_v<Builder, ResultColumnsBuilder>) {
+            out.reserve(chunk.length, dictionary.bytes_for(chunk.length));
+        } else {
+            out.reserve(chunk.length);
+        }
+        dictionary.rows(chunk, out);
+        return;
+    }
     if constexpr (std::is_same_v<Builder, ResultColumnsBuilder>) {
         out.reserve(chunk.length, text_bytes(chunk));
     } else {

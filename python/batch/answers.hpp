@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "python/batch/column.hpp"
+#include "python/batch/dictionary.hpp"
 #include "python/batch/strings_in.hpp"
 
 namespace cobalis::batch {
@@ -26,12 +27,14 @@ public:
 };
 
 // The answers of one operation, each chunk's rows checked by `rows` (a
-// kind's is_valid_rows or validate_rows).
+// kind's is_valid_rows or validate_rows), and the strings of a dictionary
+// column's dictionary by `one` (the kind's is_valid or validate).
 template <class Builder>
 class AnswersOf final : public Answers {
 public:
     using Rows = void (*)(const StringChunk&, Builder&);
-    explicit AnswersOf(Rows rows) noexcept : rows_(rows) {}
+    using Dictionary = typename DictionaryOf<Builder>::type;
+    AnswersOf(Rows rows, typename Dictionary::Check one) noexcept : rows_(rows), one_(one) {}
 
     void add(std::span<const StringChunk> window, std::int64_t rows, int threads) override;
     [[nodiscard]] bool joins() const noexcept override { return pieces_.size() > 1; }
@@ -39,9 +42,17 @@ public:
 
 private:
     void check(const StringChunk& chunk, Builder& out);
+    // The answers of the dictionary of each dictionary chunk of a window.
+    void check_dictionaries(std::span<const StringChunk> window, int threads);
+    const Dictionary& dictionary_of(const StringChunk& chunk) const noexcept;
 
     Rows rows_;
+    typename Dictionary::Check one_;
     std::vector<Builder> pieces_;
+    // The dictionaries of the window being checked, each checked once:
+    // their strings, and the answers.
+    std::vector<StringChunk> dictionary_strings_;
+    std::vector<Dictionary> dictionaries_;
 };
 
 extern template class AnswersOf<BoolColumnBuilder>;

@@ -82,15 +82,19 @@ bool check_source(const ArrowSchema& schema, Source& source, Operation op, Failu
 
 // Adds the rows of `array` to the window, or fails saying what is wrong with
 // the array.
-bool take_chunk(const ArrowArray& array, const Source& source, std::vector<StringChunk>& window, std::int64_t& rows,
-                Failure& failure) {
+// A dictionary column's chunks point at their dictionaries, kept in
+// `dictionaries` (whose elements never move) as long as the window.
+bool take_chunk(const ArrowArray& array, const Source& source, std::vector<StringChunk>& window,
+                std::deque<StringChunk>& dictionaries, std::int64_t& rows, Failure& failure) {
     StringChunk chunk;
+    StringChunk dictionary;
     const char* problem = "";
-    if (!read_chunk(array, source, chunk, problem)) {
+    if (!read_chunk(array, source, chunk, dictionary, problem)) {
         failure.type = PyExc_ValueError;
         failure.message = std::string("malformed Arrow array: ") + problem;
         return false;
     }
+    if (chunk.index != Index::None) chunk.dictionary = &dictionaries.emplace_back(dictionary);
     window.push_back(chunk);
     rows += chunk.length;
     return true;
@@ -174,6 +178,7 @@ std::shared_ptr<const Column> read_stream(PyObject* capsule, Answers& answers, i
         // release callbacks may run the producer's Python code) once checked.
         std::deque<Owned<ArrowArray>> arrays;
         std::vector<StringChunk> window;
+        std::deque<StringChunk> dictionaries;
         std::int64_t rows = 0;
         while (rows < WINDOW_ROWS) {
             ArrowArray& array = arrays.emplace_back().value;
@@ -185,7 +190,7 @@ std::shared_ptr<const Column> read_stream(PyObject* capsule, Answers& answers, i
                 ended = true;
                 break;
             }
-            if (!take_chunk(array, source, window, rows, failure)) return nullptr;
+            if (!take_chunk(array, source, window, dictionaries, rows, failure)) return nullptr;
         }
         if (!check_window(window, rows, answers, threads, failure)) return nullptr;
     }
@@ -210,8 +215,10 @@ std::shared_ptr<const Column> read_array(PyObject* pair, Answers& answers, int t
     }
     Source source;
     std::vector<StringChunk> window;
+    std::deque<StringChunk> dictionaries;
     std::int64_t rows = 0;
-    if (!check_source(*schema, source, op, failure) || !take_chunk(*array, source, window, rows, failure) ||
+    if (!check_source(*schema, source, op, failure) ||
+        !take_chunk(*array, source, window, dictionaries, rows, failure) ||
         !check_window(window, rows, answers, threads, failure)) {
         return nullptr;
     }
@@ -229,8 +236,8 @@ PyObject* answer_arrow(PyObject* exported, bool is_stream, const Kind& kind, Ope
     std::shared_ptr<const Column> column;
     try {
         if (threads == 0) threads = usable_cores();
-        AnswersOf<BoolColumnBuilder> is_valid_answers(kind.is_valid_rows);
-        AnswersOf<ResultColumnsBuilder> validate_answers(kind.validate_rows);
+        AnswersOf<BoolColumnBuilder> is_valid_answers(kind.is_valid_rows, kind.is_valid);
+        AnswersOf<ResultColumnsBuilder> validate_answers(kind.validate_rows, kind.validate);
         Answers& answers = op == Operation::is_valid ? static_cast<Answers&>(is_valid_answers) : validate_answers;
         column = is_stream ? read_stream(exported, answers, threads, op, failure)
                            : read_array(exported, answers, threads, op, failure);

@@ -1,8 +1,10 @@
 #include "python/batch/arrow_out.hpp"
 
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "python/batch/arrow_abi.hpp"
@@ -104,6 +106,65 @@ PyObject* result_arrow_c_stream(PyObject* self, PyObject* args, PyObject* kwargs
 
 Py_ssize_t result_length(PyObject* self) noexcept { return static_cast<Py_ssize_t>(column_of(self)->length); }
 
+// One row of an answer column as a Python value: bool, str, a dict of a
+// struct's fields by name, None where null. The columns made here start at
+// buffer row 0.
+PyObject* cell(const Column& column, std::int64_t row) noexcept {
+    const auto* validity = static_cast<const std::uint8_t*>(column.buffers.empty() ? nullptr : column.buffers[0]);
+    if (validity != nullptr && !detail::bit(validity, row)) return Py_NewRef(Py_None);
+    const std::string_view format = column.format;
+    if (format == "b") {
+        return PyBool_FromLong(detail::bit(static_cast<const std::uint8_t*>(column.buffers[1]), row));
+    }
+    if (format == "u" || format == "U") {
+        std::int64_t begin = 0, end = 0;
+        if (format == "u") {
+            const auto* offsets = static_cast<const std::int32_t*>(column.buffers[1]);
+            begin = offsets[row];
+            end = offsets[row + 1];
+        } else {
+            const auto* offsets = static_cast<const std::int64_t*>(column.buffers[1]);
+            begin = offsets[row];
+            end = offsets[row + 1];
+        }
+        return PyUnicode_DecodeUTF8(static_cast<const char*>(column.buffers[2]) + begin,
+                                    static_cast<Py_ssize_t>(end - begin), "strict");
+    }
+    PyObject* fields = PyDict_New();  // a struct: the row of validate
+    for (const auto& child : column.children) {
+        if (fields == nullptr) break;
+        PyObject* value = cell(*child, row);
+        if (value == nullptr || PyDict_SetItemString(fields, child->name, value) != 0) Py_CLEAR(fields);
+        Py_XDECREF(value);
+    }
+    return fields;
+}
+
+PyObject* result_item(PyObject* self, Py_ssize_t index) noexcept {
+    const Column& column = *column_of(self);
+    if (index < 0 || index >= column.length) {
+        PyErr_SetString(PyExc_IndexError, "batch answer index out of range");
+        return nullptr;
+    }
+    return cell(column, index);
+}
+
+// An iterator is what makes the answer list-like to libraries that store a
+// sequence row by row (and anything else as one value in every row).
+PyObject* result_iter(PyObject* self) noexcept { return PySeqIter_New(self); }
+
+// Pickled as the pyarrow array of the same rows, which is what comes back.
+PyObject* result_reduce(PyObject* self, PyObject*) noexcept {
+    PyObject* pyarrow = PyImport_ImportModule("pyarrow");
+    if (pyarrow == nullptr) return nullptr;
+    PyObject* array = PyObject_CallMethod(pyarrow, "array", "O", self);
+    Py_DECREF(pyarrow);
+    if (array == nullptr) return nullptr;
+    PyObject* reduced = PyObject_CallMethod(array, "__reduce__", nullptr);
+    Py_DECREF(array);
+    return reduced;
+}
+
 PyObject* result_repr(PyObject* self) noexcept {
     try {
         ArrowSchema schema{};
@@ -125,6 +186,8 @@ PyMethodDef result_methods[] = {
     {"__arrow_c_stream__", as_cfunction(result_arrow_c_stream), METH_VARARGS | METH_KEYWORDS,
      "__arrow_c_stream__($self, /, requested_schema=None)\n--\n\n"
      "The answer as an \"arrow_array_stream\" capsule of one array."},
+    {"__reduce__", result_reduce, METH_NOARGS,
+     "__reduce__($self, /)\n--\n\nPickles the answer as a pyarrow array of its rows (pyarrow is needed)."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -132,11 +195,15 @@ PyType_Slot result_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(result_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(result_repr)},
     {Py_sq_length, reinterpret_cast<void*>(result_length)},
+    {Py_sq_item, reinterpret_cast<void*>(result_item)},
+    {Py_tp_iter, reinterpret_cast<void*>(result_iter)},
     {Py_tp_methods, result_methods},
     {Py_tp_doc, const_cast<char*>(
                     "The answers of cobalis.is_valid or cobalis.validate for an Arrow column: an Arrow column "
                     "itself, exported through the Arrow PyCapsule interface (pyarrow.array(answer), "
-                    "polars.Series(answer), polars.DataFrame(answer)).")},
+                    "polars.Series(answer), polars.DataFrame(answer)), and a sequence of its rows as Python values "
+                    "(bool, or a dict of the four results of validate; None where missing). Pickled, it comes back "
+                    "as pyarrow.array(answer).")},
     {0, nullptr},
 };
 

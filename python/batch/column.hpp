@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -228,6 +229,8 @@ public:
     // `input_bytes`: the text the rows hold, which bounds their compact forms.
     void reserve(std::int64_t more_rows, std::int64_t input_bytes);
     void append(const ValidationResult& result);
+    // A row made of a result's parts, its texts held elsewhere.
+    void append(bool is_valid, std::optional<ErrorCode> error, std::string_view compact, std::string_view formatted);
     void append_null();
     std::shared_ptr<const Column> finish();
     // The rows of `pieces`, in order, as one column; the texts are copied on
@@ -235,6 +238,10 @@ public:
     static std::shared_ptr<const Column> join(std::span<ResultColumnsBuilder> pieces, int threads);
 
 private:
+    template <class Text>
+    void append_parts(bool is_valid, std::optional<ErrorCode> error, const Text& compact, const Text& formatted,
+                      bool same_texts);
+
     Bitmap validity_;
     Bitmap is_valid_;
     Bitmap error_validity_;

@@ -1,5 +1,6 @@
 #include "python/batch/iterables.hpp"
 
+#include <cmath>
 #include <string_view>
 
 #include "python/batch/errors.hpp"
@@ -8,9 +9,36 @@
 namespace cobalis::batch {
 namespace {
 
+// Whether `item` is pandas' NA, looked up only once pandas is loaded
+// (nothing is imported here): 1 or 0, or -1 with an exception set.
+int is_pandas_missing(PyObject* item) noexcept {
+    PyObject* name = PyUnicode_FromString("pandas._libs.missing");
+    if (name == nullptr) return -1;
+    PyObject* module = PyImport_GetModule(name);
+    Py_DECREF(name);
+    if (module == nullptr) return PyErr_Occurred() != nullptr ? -1 : 0;
+    PyObject* na = PyObject_GetAttrString(module, "NA");
+    Py_DECREF(module);
+    if (na == nullptr) {
+        PyErr_Clear();
+        return 0;
+    }
+    const int same = na == item ? 1 : 0;
+    Py_DECREF(na);
+    return same;
+}
+
 PyObject* answer_one(const Kind& kind, Operation op, PyObject* item, Py_ssize_t index) noexcept {
     if (item == Py_None) return Py_NewRef(Py_None);
-    if (!PyUnicode_Check(item)) return raise_wrong_item(op, item, index);
+    if (!PyUnicode_Check(item)) {
+        // The other ways a column says a value is missing: a float NaN
+        // (numpy's and pandas' marker, float subclasses included) and pandas' NA.
+        if (PyFloat_Check(item) && std::isnan(PyFloat_AsDouble(item))) return Py_NewRef(Py_None);
+        const int missing = is_pandas_missing(item);
+        if (missing < 0) return nullptr;
+        if (missing > 0) return Py_NewRef(Py_None);
+        return raise_wrong_item(op, item, index);
+    }
     Py_ssize_t size = 0;
     const char* bytes = PyUnicode_AsUTF8AndSize(item, &size);
     if (bytes == nullptr) return nullptr;

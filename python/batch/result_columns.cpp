@@ -26,21 +26,33 @@ void ResultColumnsBuilder::reserve(std::int64_t more_rows, std::int64_t input_by
 }
 
 void ResultColumnsBuilder::append(const ValidationResult& result) {
+    append_parts(result.is_valid, result.error, result.compact, result.formatted,
+                 result.formatted.view() == result.compact.view());
+}
+
+void ResultColumnsBuilder::append(bool is_valid, std::optional<ErrorCode> error, std::string_view compact,
+                                  std::string_view formatted) {
+    append_parts(is_valid, error, compact, formatted, formatted == compact);
+}
+
+template <class Text>
+void ResultColumnsBuilder::append_parts(bool is_valid, std::optional<ErrorCode> error, const Text& compact,
+                                        const Text& formatted, bool same_texts) {
     validity_.set(rows_);
-    if (result.is_valid) is_valid_.set(rows_);
-    if (result.error) {
+    if (is_valid) is_valid_.set(rows_);
+    if (error) {
         error_validity_.set(rows_);
-        error_.append(error_text(*result.error));
+        error_.append(error_text(*error));
         ++errors_;
     } else {
         error_.append_empty();
     }
-    if (formatted_is_compact_ && result.formatted.view() != result.compact.view()) {
+    if (formatted_is_compact_ && !same_texts) {
         formatted_.copy_rows_of(compact_);  // every row so far was displayed as its compact form
         formatted_is_compact_ = false;
     }
-    compact_.append(result.compact);
-    if (!formatted_is_compact_) formatted_.append(result.formatted);
+    compact_.append(compact);
+    if (!formatted_is_compact_) formatted_.append(formatted);
     ++rows_;
 }
 

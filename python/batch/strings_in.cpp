@@ -1,6 +1,7 @@
 #include "python/batch/strings_in.hpp"
 
 #include <array>
+#include <utility>
 
 namespace cobalis::batch {
 namespace {
@@ -54,6 +55,23 @@ bool string_layout(const char* format, Layout& layout) noexcept {
     return true;
 }
 
+// The indices of a dictionary column are signed or unsigned integers of 8
+// to 64 bits.
+bool index_type(const char* format, Index& index) noexcept {
+    if (format == nullptr) return false;
+    constexpr std::array<std::pair<std::string_view, Index>, 8> INDEX_FORMATS{{
+        {"c", Index::Int8},   {"C", Index::UInt8},  {"s", Index::Int16}, {"S", Index::UInt16},
+        {"i", Index::Int32},  {"I", Index::UInt32}, {"l", Index::Int64}, {"L", Index::UInt64},
+    }};
+    for (const auto& [name, type] : INDEX_FORMATS) {
+        if (name == format) {
+            index = type;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string child_list(const ArrowSchema& schema, bool with_names) {
     std::string out;
     for (std::int64_t i = 0; i < schema.n_children; ++i) {
@@ -95,18 +113,17 @@ std::string describe_type(const ArrowSchema& schema) {
 }
 
 bool read_source(const ArrowSchema& schema, Source& source) noexcept {
-    if (schema.dictionary == nullptr && string_layout(schema.format, source.layout)) {
-        source.in_struct = false;
-        return true;
+    source = Source{};
+    const ArrowSchema* column = &schema;
+    if (schema.dictionary == nullptr && schema.format != nullptr && std::string_view(schema.format) == "+s") {
+        if (schema.n_children != 1 || schema.children == nullptr || schema.children[0] == nullptr) return false;
+        column = schema.children[0];
+        source.in_struct = true;
     }
-    if (schema.dictionary != nullptr || schema.format == nullptr || std::string_view(schema.format) != "+s" ||
-        schema.n_children != 1 || schema.children == nullptr || schema.children[0] == nullptr) {
-        return false;
-    }
-    const ArrowSchema& field = *schema.children[0];
-    if (field.dictionary != nullptr || !string_layout(field.format, source.layout)) return false;
-    source.in_struct = true;
-    return true;
+    if (column->dictionary == nullptr) return string_layout(column->format, source.layout);
+    // Dictionary-encoded: integer indices into strings (themselves plain).
+    return index_type(column->format, source.index) && column->dictionary->dictionary == nullptr &&
+           string_layout(column->dictionary->format, source.layout);
 }
 
 namespace {
@@ -118,7 +135,44 @@ const std::uint8_t* validity_of(const ArrowArray& array) noexcept {
 
 }  // namespace
 
-bool read_chunk(const ArrowArray& array, const Source& source, StringChunk& chunk, const char*& problem) noexcept {
+namespace {
+
+// The strings of one plain string array from row `first` on.
+bool read_strings(const ArrowArray& strings, Layout layout, StringChunk& chunk, const char*& problem) noexcept {
+    chunk.layout = layout;
+    switch (layout) {
+    case Layout::Null:
+        return true;
+    case Layout::Utf8:
+    case Layout::LargeUtf8:
+        if (strings.n_buffers != 3) {
+            problem = "a string array without its three buffers";
+            return false;
+        }
+        chunk.offsets = strings.buffers[1];
+        chunk.data = static_cast<const char*>(strings.buffers[2]);
+        break;
+    case Layout::Utf8View:
+        if (strings.n_buffers < 3) {
+            problem = "a string view array without its view and size buffers";
+            return false;
+        }
+        chunk.offsets = strings.buffers[1];
+        chunk.view_buffers = reinterpret_cast<const char* const*>(strings.buffers + 2);
+        break;
+    }
+    if (chunk.length > 0 && chunk.offsets == nullptr) {
+        problem = "a string array without offsets";
+        return false;
+    }
+    chunk.validity = validity_of(strings);
+    return true;
+}
+
+}  // namespace
+
+bool read_chunk(const ArrowArray& array, const Source& source, StringChunk& chunk, StringChunk& dictionary,
+                const char*& problem) noexcept {
     chunk = StringChunk{};
     if (array.length < 0 || array.offset < 0) {
         problem = "negative length or offset";
@@ -144,39 +198,33 @@ bool read_chunk(const ArrowArray& array, const Source& source, StringChunk& chun
         }
         chunk.first = array.offset;
     }
-    chunk.layout = source.layout;
     chunk.length = array.length;
     chunk.first += strings->offset;
-    switch (source.layout) {
-    case Layout::Null:
-        return true;
-    case Layout::Utf8:
-    case Layout::LargeUtf8:
-        if (strings->n_buffers != 3) {
-            problem = "a string array without its three buffers";
-            return false;
-        }
-        chunk.offsets = strings->buffers[1];
-        chunk.data = static_cast<const char*>(strings->buffers[2]);
-        break;
-    case Layout::Utf8View:
-        if (strings->n_buffers < 3) {
-            problem = "a string view array without its view and size buffers";
-            return false;
-        }
-        chunk.offsets = strings->buffers[1];
-        chunk.view_buffers = reinterpret_cast<const char* const*>(strings->buffers + 2);
-        break;
-    }
-    if (chunk.length > 0 && chunk.offsets == nullptr) {
-        problem = "a string array without offsets";
+    if (source.index == Index::None) return read_strings(*strings, source.layout, chunk, problem);
+
+    // Indices, then the strings they point at.
+    const ArrowArray* values = strings->dictionary;
+    if (strings->n_buffers != 2 || (chunk.length > 0 && strings->buffers[1] == nullptr)) {
+        problem = "a dictionary array without its indices";
         return false;
     }
+    if (values == nullptr || values->length < 0 || values->offset < 0 || values->n_buffers < 0 ||
+        (values->n_buffers > 0 && values->buffers == nullptr)) {
+        problem = "a dictionary array without its dictionary";
+        return false;
+    }
+    chunk.layout = source.layout;
+    chunk.index = source.index;
+    chunk.indices = strings->buffers[1];
     chunk.validity = validity_of(*strings);
-    return true;
+    dictionary = StringChunk{};
+    dictionary.length = values->length;
+    dictionary.first = values->offset;
+    return read_strings(*values, source.layout, dictionary, problem);
 }
 
 std::int64_t text_bytes(const StringChunk& chunk) noexcept {
+    if (chunk.dictionary != nullptr) return text_bytes(*chunk.dictionary);
     if (chunk.length == 0) return 0;
     switch (chunk.layout) {
     case Layout::Null:

@@ -6,6 +6,11 @@
 // of nulls ("n") reads as all null, and a struct of one string field (a
 // one-column table, as a record batch stream hands it out) reads as that
 // field, a null struct row counting as a null string.
+//
+// A dictionary-encoded column (integer indices into an array of distinct
+// strings, in any of the layouts above) is read as its indices and its
+// dictionary: the dictionary's strings are checked once each and every row
+// takes the answer of the string it points at (see dictionary.hpp).
 #pragma once
 
 #include <cstdint>
@@ -20,10 +25,14 @@ namespace cobalis::batch {
 
 enum class Layout : std::uint8_t { Null, Utf8, LargeUtf8, Utf8View };
 
+// The integer type of a dictionary column's indices; None for plain strings.
+enum class Index : std::uint8_t { None, Int8, UInt8, Int16, UInt16, Int32, UInt32, Int64, UInt64 };
+
 // What the schema says about where the strings are.
 struct Source {
-    Layout layout = Layout::Null;
-    bool in_struct = false;  // the strings are the only field of a struct
+    Layout layout = Layout::Null;  // of the dictionary's strings when `index` is set
+    bool in_struct = false;        // the strings are the only field of a struct
+    Index index = Index::None;
 };
 
 // A read-only view of `length` rows of one imported array, rows counted
@@ -38,6 +47,12 @@ struct StringChunk {
     const void* offsets = nullptr;              // int32/int64 offsets, or the 16-byte views
     const char* data = nullptr;                 // Utf8 and LargeUtf8
     const char* const* view_buffers = nullptr;  // Utf8View: the variadic data buffers
+    // A dictionary column: the rows are indices (`validity` is theirs) into
+    // `dictionary`, a plain chunk of strings that whoever reads the column
+    // keeps alive as long as this chunk.
+    Index index = Index::None;
+    const void* indices = nullptr;
+    const StringChunk* dictionary = nullptr;
 };
 
 // A readable name for the type a schema describes ("int64",
@@ -48,9 +63,11 @@ std::string describe_type(const arrow::ArrowSchema& schema);
 // can read; false for any other type.
 bool read_source(const arrow::ArrowSchema& schema, Source& source) noexcept;
 
-// Fills `chunk` from an array of the type `source` describes. Answers false,
-// with `problem` set, when the array's shape does not fit its type.
-bool read_chunk(const arrow::ArrowArray& array, const Source& source, StringChunk& chunk,
+// Fills `chunk` from an array of the type `source` describes, and for a
+// dictionary column `dictionary` from the array's dictionary (the caller
+// stores it and points chunk.dictionary at it). Answers false, with
+// `problem` set, when the array's shape does not fit its type.
+bool read_chunk(const arrow::ArrowArray& array, const Source& source, StringChunk& chunk, StringChunk& dictionary,
                 const char*& problem) noexcept;
 
 namespace detail {
@@ -112,10 +129,12 @@ constexpr StringChunk slice(StringChunk chunk, std::int64_t from, std::int64_t c
     return chunk;
 }
 
-// How many bytes of text the rows hold, nulls' bytes included.
+// How many bytes of text the rows hold, nulls' bytes included (of a
+// dictionary column: of its dictionary).
 std::int64_t text_bytes(const StringChunk& chunk) noexcept;
 
-// Calls on_text(text) or on_null() for every row, in order.
+// Calls on_text(text) or on_null() for every row, in order; `c` holds plain
+// strings (its `index` is None).
 template <class OnText, class OnNull>
 void for_each_row(const StringChunk& c, OnText on_text, OnNull on_null) {
     switch (c.layout) {

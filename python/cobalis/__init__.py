@@ -46,6 +46,7 @@ from cobalis._types import (  # noqa: F401
     IssnResult,
     Kind,
     LeiResult,
+    StrictIbanResult,
     StrictVatResult,
     ValidationResult,
     VatRateRecord,

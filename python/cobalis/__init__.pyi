@@ -51,6 +51,7 @@ from cobalis._types import (
     IssnResult as IssnResult,
     Kind as Kind,
     LeiResult as LeiResult,
+    StrictIbanResult as StrictIbanResult,
     StrictVatResult as StrictVatResult,
     ValidationResult as ValidationResult,
     VatRateRecord as VatRateRecord,

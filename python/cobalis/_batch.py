@@ -9,18 +9,23 @@ text, in the form the column came in:
 ==============================  ==========================================  ==========================================
 pandas ``Series`` of strings    a ``Series`` (same index and name)          a ``DataFrame`` (same index)
 polars ``Series`` (String)      a ``Series`` of ``Boolean`` (same name)     a ``Series`` of ``Struct`` (same name)
+pandas/polars one-column frame  as its column (named after it)              as its column
 pyarrow ``Array``               an ``Array`` of ``bool``                    a ``StructArray``
 pyarrow ``ChunkedArray``        a ``ChunkedArray`` of ``bool``              a ``ChunkedArray`` of ``struct``
-numpy array of ``str``          a ``bool`` array of the same shape          a structured array of the same shape
+numpy array of text             a ``bool`` array of the same shape          a structured array of the same shape
 another Arrow column            a ``BatchResult``                           a ``BatchResult``
 a list or other iterable        a ``list`` of ``bool``/``None``             a ``list`` of ``BatchRow``/``None``
 ==============================  ==========================================  ==========================================
 
-The four results of ``validate`` are ``is_valid`` (bool), ``error`` (the
-error code, missing when valid), ``compact`` and ``formatted`` (empty when
-invalid): the values of ``validate_<kind>``. A missing value (``None``,
-null, ``NaN`` in pandas) answers missing, in every result, wherever the type
-can hold it: pandas' ``str`` dtype and numpy ``bool`` arrays cannot, and
+(numpy: ``str``, ``object`` or ``StringDType``; iterables include a pandas
+``Index`` and ``pd.array``.) The four results of ``validate`` are
+``is_valid`` (bool), ``error`` (the error code, missing when valid),
+``compact`` and ``formatted`` (empty when invalid): the values of
+``validate_<kind>``. A missing value (``None``, null, ``NaN``, ``pd.NA``, a
+string dtype's own missing value) answers missing in every form, in every
+result, wherever the type can hold it; a column of nothing but missing values
+(a ``float`` column of NaN, as pandas reads an empty CSV column) answers all
+missing. pandas' ``str`` dtype and numpy ``bool`` arrays cannot hold it, and
 answer ``False`` as pandas' own string predicates do. pandas dtypes follow
 those predicates (``s.str.isdigit()``): ``Series`` of ``object`` give
 ``object`` (``bool`` without missing values), ``string`` gives ``boolean``,
@@ -29,12 +34,17 @@ results keep the column's own string dtype.
 
 * Arrow columns: any object exporting the Arrow PyCapsule interface
   (``__arrow_c_stream__``, else ``__arrow_c_array__``) whose type is a string
-  (``string``, ``large_string`` or ``string_view``), e.g. a pyarrow Table of
-  one column or a DuckDB relation, is answered with a ``BatchResult``,
-  itself an Arrow column exported through the same interface: take it with
+  (``string``, ``large_string`` or ``string_view``, or a dictionary of one
+  with indices of any integer width), e.g. a pyarrow Table of one column or
+  a DuckDB relation, is answered with a ``BatchResult``, itself an Arrow
+  column exported through the same interface: take it with
   ``pyarrow.array(answer)``, ``polars.Series(answer)`` or
-  ``polars.DataFrame(answer)``. pandas, polars and pyarrow columns are read
-  the same way, straight from their Arrow buffers.
+  ``polars.DataFrame(answer)``. It is also a sequence of the rows as Python
+  values (``bool``, or a ``BatchRow``; ``None`` where missing), and pickles as
+  ``pyarrow.array(answer)``. pandas, polars and pyarrow columns are read the
+  same way, straight from their Arrow buffers; a dictionary-encoded column
+  (pandas ``category``, polars ``Categorical``, DuckDB ``ENUM``) has each
+  distinct value checked once.
 * ``threads``: the rows of an Arrow column are checked with the interpreter
   lock released, a long column (from some 16,000 rows) split across
   ``threads`` threads, by default every core the process may use
@@ -49,11 +59,14 @@ Kinds: every identifier kind ("iban", "bic", "credit_card", "isbn", "issn",
 algorithms "luhn", "verhoeff" and "damm" for ``is_valid``.
 
 ``strict=True`` answers with the functions of ``cobalis.strict`` instead
-(national rules of IBAN, BIC, ISIN and VAT numbers; the same answers for the
-other kinds).
+(national rules of IBAN, BIC, ISIN and VAT numbers, and the standards' letter
+for IBAN, ISIN and LEI check characters; the same answers for the other
+kinds, and the same four fields for all).
 
 Errors: an unknown kind raises ``ValueError`` listing the kinds; a column of
-another type raises ``TypeError`` naming the type; an error inside an Arrow
+another type raises ``TypeError`` naming the type, a value of another type
+``TypeError`` naming its position and type (``values[1] is int``), on every
+path; an error inside an Arrow
 producer's stream is raised with the producer's message.
 """
 

@@ -31,6 +31,7 @@ __all__ = [
     "EmailError",
     "ValidationResult",
     "IbanResult",
+    "StrictIbanResult",
     "BicResult",
     "CreditCardResult",
     "IsbnResult",
@@ -83,8 +84,9 @@ VatError = Literal["invalid_charset", "invalid_length", "invalid_country", "inva
 EmailError = Literal["invalid_length", "invalid_structure", "invalid_charset"]
 # Strict validation checks a VAT number's national check digit too. (Its other
 # kinds give codes their plain results already name: a BBAN layout is
-# "invalid_structure", a national IBAN check "invalid_checksum", an unknown BIC
-# or ISIN country "invalid_country".)
+# "invalid_structure", a national IBAN check or alias check digits
+# "invalid_checksum", an unknown BIC or ISIN country "invalid_country", a letter
+# as an ISIN's check character or among a LEI's check digits "invalid_charset".)
 StrictVatError = Literal[VatError, "invalid_checksum"]
 
 _K = TypeVar("_K", bound=str)
@@ -105,6 +107,14 @@ class IbanResult(ValidationResult[Literal["iban"], IbanError]):
     country: NotRequired[str]
     check_digits: NotRequired[str]
     bban_length: NotRequired[int]
+
+
+class StrictIbanResult(ValidationResult[Literal["iban"], IbanError]):
+    country: NotRequired[str]
+    check_digits: NotRequired[str]  # 02 to 98: strict refuses 00, 01 and 99
+    bban_length: NotRequired[int]
+    bank_code: NotRequired[str]  # the BBAN's bank identifier, at the IBAN registry's places
+    branch_code: NotRequired[str | None]  # None where the registry defines no branch identifier
 
 
 class BicResult(ValidationResult[Literal["bic"], BicError]):

@@ -12,38 +12,29 @@ output.
 """
 
 import argparse
-import csv
+import codecs
 import json
 import os
 import sys
-import tempfile
-import time
-from collections import Counter
 from collections.abc import Callable, Iterable, Iterator, Mapping, Sequence
-from contextlib import contextmanager
-from typing import BinaryIO, Protocol, TextIO, cast
+from typing import BinaryIO, cast
 
 import cobalis
-import cobalis.strict
+from cobalis._batch import VALIDATE_KINDS
+from cobalis._check.errors import UsageError
+from cobalis._check.lines import Utf8Lines, strip_terminator
+from cobalis._check.rows import Validator, validator
+from cobalis._check.run import check_file
 
-KINDS = ("iban", "bic", "credit_card", "isbn", "issn", "isin", "lei", "ean", "vat", "email")
-# Columns that `check` appends to every row, in this order.
-CHECK_COLUMNS = ("is_valid", "error", "compact", "formatted")
+# The identifier kinds, in the library's order.
+KINDS = VALIDATE_KINDS
 
 EXIT_VALID = 0
 EXIT_INVALID = 1
 EXIT_USAGE = 2
+EXIT_PIPE = 128 + 13  # what a shell reports for a program killed by SIGPIPE: the reader went away
 
-Validator = Callable[[str], Mapping[str, object]]
 Lookup = Callable[[str], Mapping[str, object] | None]
-
-# How often (in rows, then in seconds) `check` refreshes its progress line.
-PROGRESS_ROWS = 4096
-PROGRESS_SECONDS = 0.25
-
-
-class UsageError(Exception):
-    """Input the command cannot work with; reported as one line, exit status 2."""
 
 
 # --- kinds and validators -------------------------------------------------
@@ -57,13 +48,6 @@ def parse_kind(text: str) -> str:
     return kind
 
 
-def validator(kind: str, strict: bool = False) -> Validator:
-    function = getattr(cobalis.strict if strict else cobalis, "validate_" + kind, None)
-    if function is None:
-        raise UsageError(f"this build of cobalis has no validator for {kind!r}")
-    return cast(Validator, function)
-
-
 def checked(validate: Validator, value: str, where: str) -> Mapping[str, object]:
     try:
         return validate(value)
@@ -72,52 +56,7 @@ def checked(validate: Validator, value: str, where: str) -> Mapping[str, object]
         raise UsageError(f"{where} is not valid UTF-8 text") from None
 
 
-# --- reading text line by line --------------------------------------------
-
-
-class Utf8Lines:
-    """Decodes a binary stream line by line, naming the line of a bad byte.
-
-    Lines keep their terminators, as the csv module wants them. A byte-order
-    mark at the very start is dropped.
-    """
-
-    def __init__(self, stream: Iterable[bytes], source: str) -> None:
-        self._stream = iter(stream)
-        self.source = source
-        self.line = 0
-        self.offset = 0  # bytes read, the byte-order mark included
-        self.terminator = "\n"  # of the first line, "\r\n" or "\n"
-
-    def resume(self, stream: BinaryIO, offset: int, line: int) -> None:
-        """Goes on from byte `offset` of `stream`, the start of line `line + 1`."""
-        stream.seek(offset)
-        self._stream = iter(stream)
-        self.offset = offset
-        self.line = line
-
-    def __iter__(self) -> Iterator[str]:
-        return self
-
-    def __next__(self) -> str:
-        raw = next(self._stream)
-        self.line += 1
-        self.offset += len(raw)
-        try:
-            text = raw.decode("utf-8-sig" if self.line == 1 else "utf-8")
-        except UnicodeDecodeError as error:
-            # Positions count from after a byte-order mark, as an editor shows them.
-            raise UsageError(
-                f"{self.source}: line {self.line} is not valid UTF-8 "
-                f"(byte 0x{error.object[error.start]:02x} at column {error.start + 1})"
-            ) from None
-        if self.line == 1 and text.endswith("\r\n"):
-            self.terminator = "\r\n"
-        return text
-
-
-def strip_terminator(line: str) -> str:
-    return line.removesuffix("\n").removesuffix("\r")
+# --- values from standard input -------------------------------------------
 
 
 def stdin_values() -> Iterator[str]:
@@ -150,164 +89,10 @@ def run_validate(args: argparse.Namespace) -> int:
 # --- check -----------------------------------------------------------------
 
 
-def new_file_mode(path: str) -> int:
-    """The permissions the output gets: those of the file it replaces, else the umask's."""
-    try:
-        return os.stat(path).st_mode & 0o7777
-    except OSError:
-        umask = os.umask(0)
-        os.umask(umask)
-        return 0o666 & ~umask
-
-
-@contextmanager
-def replacing(path: str | None) -> Iterator[TextIO]:
-    """A text stream for the output; a file appears at `path` only once complete.
-
-    The rows go to a temporary file beside the target, renamed over it when the
-    block ends normally and removed when it raises. Without a path the rows go
-    to standard output as they come.
-    """
-    if path is None:
-        yield sys.stdout
-        return
-    directory = os.path.dirname(os.path.abspath(path))
-    try:
-        handle, temporary = tempfile.mkstemp(dir=directory, prefix=f".{os.path.basename(path)}.", suffix=".tmp")
-    except OSError as error:
-        raise UsageError(f"cannot write {path}: {error.strerror}") from None
-    try:
-        with open(handle, "w", encoding="utf-8", newline="") as out:
-            yield out
-        os.chmod(temporary, new_file_mode(path))
-        os.replace(temporary, path)
-    except BaseException:
-        try:
-            os.unlink(temporary)
-        except OSError:
-            pass
-        raise
-
-
-class Progress:
-    """A self-overwriting "N rows" line on standard error, only when it is a terminal."""
-
-    def __init__(self) -> None:
-        self.enabled = sys.stderr.isatty()
-        self.shown = False
-        self.next_time = time.monotonic() + PROGRESS_SECONDS
-
-    def update(self, rows: int) -> None:
-        if rows % PROGRESS_ROWS == 0:
-            self.show(rows)
-
-    def show(self, rows: int) -> None:
-        if not self.enabled:
-            return
-        now = time.monotonic()
-        if now >= self.next_time:
-            self.next_time = now + PROGRESS_SECONDS
-            sys.stderr.write(f"\r{rows:,} rows checked")
-            sys.stderr.flush()
-            self.shown = True
-
-    def clear(self) -> None:
-        if self.shown:
-            sys.stderr.write("\r\033[K")
-            sys.stderr.flush()
-            self.shown = False
-
-
-def check_rows(
-    reader: Iterator[list[str]], width: int, index: int, validate: Validator, source: Utf8Lines
-) -> Iterator[tuple[list[str], Mapping[str, object]]]:
-    """Each data row, squared to the header's width, with the result for its value."""
-    for row in reader:
-        if not row:  # a blank line
-            continue
-        while len(row) > width and row[-1] == "":
-            row.pop()
-        if len(row) > width:
-            raise UsageError(f"{source.source}: line {source.line} has {len(row)} fields, the header has {width}")
-        row.extend([""] * (width - len(row)))
-        yield row, validate(row[index])
-
-
-class Tally:
-    """Rows checked so far: how many, how many valid, and how many of each error code."""
-
-    def __init__(self) -> None:
-        self.rows = 0
-        self.valid = 0
-        self.errors: Counter[str] = Counter()
-
-
 def run_check(args: argparse.Namespace) -> int:
-    validate = validator(args.kind, args.strict)
-    try:
-        stream = open(args.file, "rb")
-    except OSError as error:
-        raise UsageError(f"cannot read {args.file}: {error.strerror}") from None
-    with stream:
-        lines = Utf8Lines(stream, args.file)
-        reader = csv.reader(lines, strict=True)
-        try:
-            header = next(reader, None)
-            if header is None:
-                raise UsageError(f"{args.file} is empty: there is no header row")
-            if args.column not in header:
-                names = ", ".join(repr(name) for name in header)
-                raise UsageError(f"{args.file} has no column {args.column!r}; its header is: {names}")
-            index = header.index(args.column)
-            tally = Tally()
-            progress = Progress()
-            try:
-                with replacing(args.output) as out:
-                    writer = csv.writer(out, lineterminator=lines.terminator)
-                    writer.writerow([*header, *CHECK_COLUMNS])
-                    blocks = arrow_blocks()
-                    if blocks is not None:
-                        # Leaves `lines` where the rows the blocks could not take begin (at the end when none).
-                        blocks.check(stream, lines, out, len(header), index, args, tally, progress)
-                    for row, result in check_rows(reader, len(header), index, validate, lines):
-                        tally.rows += 1
-                        code = result["error"]
-                        if result["is_valid"]:
-                            tally.valid += 1
-                        else:
-                            tally.errors[str(code)] += 1
-                        is_valid = "true" if result["is_valid"] else "false"
-                        writer.writerow([*row, is_valid, code or "", result["compact"], result["formatted"]])
-                        progress.update(tally.rows)
-            finally:
-                progress.clear()
-        except csv.Error as error:
-            raise UsageError(f"{args.file}: line {lines.line}: {error}") from None
-    print_summary(tally.rows, tally.valid, tally.errors)
+    tally = check_file(args.file, args.column, args.kind, strict=args.strict, output=args.output, prefix=args.prefix)
+    sys.stderr.write(tally.summary())
     return EXIT_VALID if tally.valid == tally.rows else EXIT_INVALID
-
-
-class CheckBlocks(Protocol):
-    def check(
-        self, stream: BinaryIO, lines: Utf8Lines, out: TextIO, width: int, index: int, args: argparse.Namespace,
-        tally: Tally, progress: Progress,
-    ) -> None: ...
-
-
-def arrow_blocks() -> CheckBlocks | None:
-    """The block-at-a-time reader of `check`, when pyarrow is installed."""
-    try:
-        from cobalis import _check_blocks
-    except ImportError:
-        return None
-    return _check_blocks
-
-
-def print_summary(rows: int, valid: int, errors: Counter[str]) -> None:
-    lines = [f"{rows} {'row' if rows == 1 else 'rows'}: {valid} valid, {rows - valid} invalid"]
-    for code, count in sorted(errors.items(), key=lambda item: (-item[1], item[0])):
-        lines.append(f"  {code}: {count}")
-    sys.stderr.write("\n".join(lines) + "\n")
 
 
 # --- lookup ----------------------------------------------------------------
@@ -345,9 +130,13 @@ def lookup_function(table: str) -> Lookup:
 
 def run_lookup(args: argparse.Namespace) -> int:
     find = lookup_function(args.table)
-    record = find(args.code)
+    _, key, note = LOOKUPS[args.table]
+    try:
+        record = find(args.code)
+    except UnicodeEncodeError:
+        # Text that arrived as undecodable bytes.
+        raise UsageError(f"the {key} is not valid UTF-8 text") from None
     if record is None:
-        _, key, note = LOOKUPS[args.table]
         hint = ""
         if args.code != args.code.upper() and find(args.code.upper()) is not None:
             hint = f"; keys are case-sensitive, try {args.code.upper()!r}"
@@ -362,8 +151,9 @@ def run_lookup(args: argparse.Namespace) -> int:
 KIND_HELP = "one of: " + ", ".join(KINDS)
 
 STRICT_HELP = (
-    "also check the national rules (IBAN account layout and national check digits, VAT national "
-    "check digits, BIC and ISIN country codes), as cobalis.strict does"
+    "also check the national rules and the standards' letter (IBAN check digits 02-98, account "
+    "layout and national check digits, VAT national check digits, BIC and ISIN country codes, "
+    "digit check characters of ISIN and LEI), as cobalis.strict does"
 )
 
 MAIN_EPILOG = """\
@@ -375,7 +165,8 @@ examples:
   cobalis validate --strict vat "DE 136 695 976"
   cobalis lookup currency EUR
 
-exit status: 0 all valid (or record found), 1 some invalid (or no record), 2 usage error"""
+exit status: 0 all valid (or record found), 1 some invalid (or no record), 2 usage error,
+141 the reader of the output went away (as with | head)"""
 
 VALIDATE_EPILOG = """\
 Prints one JSON object per value, on its own line, with the keys in the order
@@ -392,12 +183,18 @@ Reads the CSV file row by row, or with pyarrow installed a block of rows at a
 time on every core (any size; memory use stays bounded), validates the named
 column and writes every row back with four columns appended:
 is_valid ("true" or "false"), error (empty for a valid value), compact and
-formatted. With --output the result is written under a temporary name beside
-OUT.csv and renamed into place only when complete; without it the rows go to
-standard output. A summary (rows, valid, count per error code) goes to standard
-error. The input must be UTF-8 (a byte-order mark is allowed); the output is
-UTF-8 with the input's line endings. Blank lines are skipped. Exit status 0
-when every value is valid, 1 when any is not.
+formatted; --prefix puts a prefix before those four names. A header that names
+the column twice, or that already has one of the appended columns, is refused.
+
+With --output the result is written under a temporary name beside OUT.csv and
+renamed into place only when complete (through a symbolic link: its target is
+replaced, keeping its permissions); a FIFO or a device such as /dev/stdout is
+written directly, and a directory is refused. Without --output, or with "-",
+the rows go to standard output. A summary (rows, valid, count per error code)
+goes to standard error. The input must be UTF-8 (a byte-order mark is allowed);
+the output is UTF-8, whatever the locale, with the input's line endings. Blank
+lines are skipped. Exit status 0 when every value is valid, 1 when any is not,
+2 for an input or output that cannot be used.
 
 example:
   cobalis check iban payments.csv --column iban --output checked.csv"""
@@ -449,7 +246,14 @@ def build_parser() -> argparse.ArgumentParser:
     check.add_argument("kind", metavar="KIND", type=parse_kind, help=KIND_HELP)
     check.add_argument("file", metavar="FILE.csv", help="the CSV file to read; its first row is the header")
     check.add_argument("--column", "-c", metavar="NAME", required=True, help="the header of the column to validate")
-    check.add_argument("--output", "-o", metavar="OUT.csv", help="where to write the result (default: standard output)")
+    check.add_argument(
+        "--output", "-o", metavar="OUT.csv", help="where to write the result (default, or -: standard output)"
+    )
+    check.add_argument(
+        "--prefix", default="", metavar="TEXT",
+        help="put TEXT before the names of the appended columns: --prefix iban_ gives iban_is_valid, iban_error, "
+        "iban_compact and iban_formatted (for a file that already has such columns)",
+    )
     check.set_defaults(run=run_check)
 
     lookup = commands.add_parser(
@@ -483,6 +287,7 @@ def build_parser() -> argparse.ArgumentParser:
 
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with `argv` (default: sys.argv[1:]); answers the exit status."""
+    utf8_stdout()
     parser = build_parser()
     try:
         args = parser.parse_args(argv)
@@ -490,18 +295,27 @@ def main(argv: Sequence[str] | None = None) -> int:
         return exit.code if isinstance(exit.code, int) else EXIT_USAGE
     command = f"cobalis {args.command}"
     try:
-        return cast(int, args.run(args))
-    except UsageError as error:
-        sys.stderr.write(f"{command}: error: {error}\n")
-    except OSError as error:
-        if isinstance(error, BrokenPipeError):
-            silence_stdout()
-            return EXIT_INVALID
-        sys.stderr.write(f"{command}: error: {error}\n")
+        status = cast(int, args.run(args))
+        sys.stdout.flush()  # here, where a closed pipe can still be told apart
+        return status
+    except BrokenPipeError:
+        silence_stdout()
+        return EXIT_PIPE
     except KeyboardInterrupt:
         sys.stderr.write("\n")
         return 130
+    except (UsageError, OSError) as error:
+        sys.stderr.write(f"{command}: error: {error}\n")
+    except Exception as error:  # a fault of our own: still one line, not a traceback
+        sys.stderr.write(f"{command}: error: {type(error).__name__}: {error}\n")
     return EXIT_USAGE
+
+
+def utf8_stdout() -> None:
+    """Standard output in UTF-8, whatever the locale or PYTHONIOENCODING say."""
+    reconfigure = getattr(sys.stdout, "reconfigure", None)
+    if reconfigure is not None and codecs.lookup(sys.stdout.encoding or "ascii").name != "utf-8":
+        reconfigure(encoding="utf-8")
 
 
 def silence_stdout() -> None:

@@ -5,7 +5,7 @@ returning ``BOOLEAN`` (for the check-digit algorithms too), and for every
 identifier kind ``validate_<kind>(VARCHAR)`` returning
 ``STRUCT(is_valid BOOLEAN, error VARCHAR, compact VARCHAR, formatted VARCHAR)``;
 beside them ``strict_is_valid_<kind>`` and ``strict_validate_<kind>`` for the
-identifier kinds, with the national rules of ``cobalis.strict``. NULL gives
+identifier kinds, with the stricter rules of ``cobalis.strict``. NULL gives
 NULL. DuckDB hands the functions whole vectors through Arrow (pyarrow must be
 installed), and runs them on its own threads. Calling ``register`` again on
 the same connection replaces the functions of those names (a release upgraded

@@ -11,8 +11,9 @@ Annotate a field with the kind it holds; the model keeps the compact form:
 
 The types, one per kind: ``IBAN``, ``BIC``, ``CreditCard``, ``ISBN``, ``ISSN``,
 ``ISIN``, ``LEI``, ``EAN``, ``VAT`` and ``Email``; and ``NationalIBAN``,
-``NationalBIC``, ``NationalISIN`` and ``NationalVAT``, which check the
-country's national rules too, as ``cobalis.strict`` does. (That is not
+``NationalBIC``, ``NationalISIN``, ``NationalLEI`` and ``NationalVAT``, which
+check the stricter rules too (national ones, and the standards' letter), as
+``cobalis.strict`` does. (That is not
 pydantic's strict mode, which only refuses to coerce input to ``str``: every
 type here takes exactly what ``str`` takes, in either mode.) Each is
 ``Annotated[str, Identifier(kind)]``: ``Identifier`` is the marker to write by
@@ -57,6 +58,7 @@ __all__ = [
     "NationalIBAN",
     "NationalBIC",
     "NationalISIN",
+    "NationalLEI",
     "NationalVAT",
 ]
 
@@ -183,5 +185,6 @@ Email: TypeAlias = Annotated[str, Identifier("email")]
 NationalIBAN: TypeAlias = Annotated[str, Identifier("iban", national_rules=True)]
 NationalBIC: TypeAlias = Annotated[str, Identifier("bic", national_rules=True)]
 NationalISIN: TypeAlias = Annotated[str, Identifier("isin", national_rules=True)]
+NationalLEI: TypeAlias = Annotated[str, Identifier("lei", national_rules=True)]
 NationalVAT: TypeAlias = Annotated[str, Identifier("vat", national_rules=True)]
 

@@ -14,6 +14,8 @@ from cobalis import (
     EanType,
     IbanResult,
     IsbnType,
+    LeiResult,
+    StrictIbanResult,
     StrictVatResult,
     VatRateRecord,
     damm_validate,
@@ -171,8 +173,12 @@ if strict_vat["error"] == "invalid_checksum":
 strict_flags: list[bool] = [strict.is_valid_iban("GB82 WEST 1234 5698 7654 32"), strict.is_valid_bic("DEUTDEFF"),
                             strict.is_valid_isin("US0378331005"), strict.is_valid_vat("DE 136 695 976")]
 assert all(strict_flags)
-assert_type(strict.validate_iban("x"), IbanResult)
-assert strict.validate_lei is cobalis.validate_lei
+strict_iban = strict.validate_iban("GB82 WEST 1234 5698 7654 32")
+assert_type(strict_iban, StrictIbanResult)
+if strict_iban["is_valid"]:
+    iban_bank: str = strict_iban["bank_code"]
+    iban_branch: str | None = strict_iban["branch_code"]
+assert_type(strict.validate_lei("x"), LeiResult)
 strict_column: list[bool | None] = cobalis.is_valid("vat", ["DE 136 695 976", None], strict=True)
 
 # Identifiers as pydantic fields: each type is a str to a type checker, and

@@ -10,7 +10,13 @@ answer ``object`` (``bool`` when nothing is missing), ``string`` answers
 as there), Arrow-backed columns answer ``bool[pyarrow]``.
 
 With pyarrow installed, the rows are read from the column's Arrow form (the
-buffers themselves for Arrow-backed columns); without it, value by value.
+buffers themselves for Arrow-backed columns; a categorical column as a
+dictionary, each category checked once); without it, and for ``object``
+columns holding something other than text, value by value, so that the first
+value of another type is named with its position. A missing value is
+``None``, ``NaN`` or ``pd.NA`` alike; a column of nothing but missing values
+(as pandas reads an empty CSV column: ``float`` NaN) answers missing, as an
+``object`` column would. A DataFrame of one column answers as that column.
 """
 
 from __future__ import annotations
@@ -30,21 +36,25 @@ except ImportError:  # pandas runs without it: the values are read one by one
 
 
 def answer(operation: Operation, kind: str, values: Any, strict: bool, threads: int | None) -> Any:
+    if isinstance(values, pd.DataFrame) and values.shape[1] == 1:
+        values = values.iloc[:, 0]  # a one-column frame answers as its column, named after it
     if not isinstance(values, pd.Series):
-        return NotImplemented  # a DataFrame of one column is an Arrow column like any other
-    column = values
-    if isinstance(values.dtype, pd.CategoricalDtype):
-        column = values.astype(values.dtype.categories.dtype)
-    if pa is not None:
+        return NotImplemented  # other frames are Arrow columns like any other, refused naming their type
+    column, dtype = readable(values)
+    if pa is not None and (column.dtype != object or text_or_nothing(column)):
         result = core(operation)(kind, column, strict=strict, threads=threads)
         answers: Any = pa.chunked_array(result)
+        from_arrow = True
     else:
+        # Value by value: without pyarrow, and for objects that are not all
+        # text, whose first other value is named with its position.
         answers = core(operation)(kind, column.to_numpy(dtype=object, na_value=None).tolist(), strict=strict)
-    booleans, texts = result_dtypes(values.dtype)
+        from_arrow = False
+    booleans, texts = result_dtypes(dtype)
     if operation == "is_valid":
         array = as_array(answers, booleans)
         return pd.Series(array, index=values.index, name=values.name, dtype=array.dtype, copy=False)
-    if pa is not None:
+    if from_arrow:
         fields = [answers.combine_chunks().field(i) if answers.num_chunks != 1 else answers.chunk(0).field(i)
                   for i in range(len(FIELDS))]
     else:
@@ -57,14 +67,41 @@ def answer(operation: Operation, kind: str, values: Any, strict: bool, threads: 
     return pd.DataFrame(columns, copy=False)
 
 
+def readable(values: Any) -> tuple[Any, Any]:
+    """The column to read for ``values``, and the dtype whose answer types it takes."""
+    dtype = values.dtype
+    if dtype != object and not is_text(dtype) and values.isna().all():
+        # Nothing but missing values (an empty CSV column reads as float NaN):
+        # missing answers, typed as for text of the same kind of column.
+        missing = pd.Series([None] * len(values), index=values.index, dtype=object)
+        return missing, dtype if isinstance(dtype, pd.CategoricalDtype) else np.dtype(object)
+    if isinstance(dtype, pd.CategoricalDtype):
+        if pa is not None and text_or_nothing(dtype.categories):
+            return values, dtype  # read as a dictionary: each category checked once
+        return values.astype(dtype.categories.dtype), dtype
+    return values, dtype
+
+
+def text_or_nothing(values: Any) -> bool:
+    """Whether the values are text and missing values only, which Arrow reads as strings."""
+    return pd.api.types.infer_dtype(values, skipna=True) in ("string", "empty")
+
+
+def is_text(dtype: Any) -> bool:
+    return isinstance(dtype, pd.StringDtype) or (isinstance(dtype, pd.ArrowDtype) and pa is not None and (
+        pa.types.is_string(dtype.pyarrow_dtype) or pa.types.is_large_string(dtype.pyarrow_dtype)
+        or pa.types.is_string_view(dtype.pyarrow_dtype) or pa.types.is_dictionary(dtype.pyarrow_dtype)))
+
+
 @functools.lru_cache(maxsize=64)
 def result_dtypes(dtype: Any) -> tuple[Any, Any]:
     """The dtypes pandas' string predicates and transformations give for ``dtype``."""
     probe = pd.Series(["0", None], dtype="category" if isinstance(dtype, pd.CategoricalDtype) else dtype)
     try:
         return probe.str.isdigit().dtype, probe.str.upper().dtype
-    except (AttributeError, TypeError, NotImplementedError):
-        # Types whose string methods pandas does not implement (Arrow string views).
+    except (AttributeError, TypeError, ValueError, NotImplementedError):
+        # Types whose string methods pandas does not implement (Arrow string
+        # views and dictionaries), and columns of other types.
         if isinstance(dtype, pd.ArrowDtype) and pa is not None:
             return pd.ArrowDtype(pa.bool_()), pd.ArrowDtype(pa.string())
         return np.dtype(object), np.dtype(object)
