@@ -189,3 +189,21 @@ def test_the_original_is_found_and_swaps_come_first(kind, every, swaps_first_sha
     assert found == typos_seen
     if swaps:
         assert swaps_first >= swaps_first_share * swaps
+
+
+# --- the command line ---------------------------------------------------------------------------------------------
+
+def test_command_line_explains_each_value_with_its_suggestions(capsys):
+    import json
+
+    from cobalis import cli
+
+    status = cli.main(["explain", "--limit", "2", "iban", "GB82 WEST 1234 5698 7645 32", "GB82 WEST 1234 5698 7654 32"])
+    first, second = (json.loads(line) for line in capsys.readouterr().out.splitlines())
+    assert status == 1
+    assert first == {"value": "GB82 WEST 1234 5698 7645 32", **cobalis.explain("iban", "GB82 WEST 1234 5698 7645 32"),
+                     "suggestions": cobalis.suggest("iban", "GB82 WEST 1234 5698 7645 32", limit=2)}
+    assert first["suggestions"][0] == "GB82WEST12345698765432"
+    assert second == {"value": "GB82 WEST 1234 5698 7654 32", **NONE, "suggestions": []}
+    assert cli.main(["explain", "--strict", "vat", "DE136695976"]) == 0
+    assert cli.main(["explain", "--limit", "-1", "vat", "DE136695976"]) == 2

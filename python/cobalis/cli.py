@@ -1,6 +1,7 @@
 """The ``cobalis`` command line.
 
     cobalis validate [--strict] KIND VALUE...        one JSON result per value
+    cobalis explain [--strict] [--limit N] KIND VALUE...   why each value is invalid, and what it probably was
     cobalis check [--strict] KIND FILE.csv --column NAME [--output OUT.csv]
     cobalis lookup currency|vat-rate|country CODE
 
@@ -82,6 +83,31 @@ def run_validate(args: argparse.Namespace) -> int:
         result = checked(validate, value, f"value {number}")
         sys.stdout.write(json.dumps(result, ensure_ascii=False) + "\n")
         if not result["is_valid"]:
+            all_valid = False
+    return EXIT_VALID if all_valid else EXIT_INVALID
+
+
+# --- explain ---------------------------------------------------------------
+
+
+def run_explain(args: argparse.Namespace) -> int:
+    values: Iterable[str] = args.values
+    if args.values == ["-"]:
+        values = stdin_values()
+    elif "-" in args.values:
+        raise UsageError("'-' (read values from standard input) must be the only value")
+    if args.limit < 0:
+        raise UsageError("--limit must not be negative")
+    all_valid = True
+    for number, value in enumerate(values, 1):
+        try:
+            explained = cobalis.explain(args.kind, value, strict=args.strict)
+            suggestions = cobalis.suggest(args.kind, value, strict=args.strict, limit=args.limit)
+        except UnicodeEncodeError:
+            raise UsageError(f"value {number} is not valid UTF-8 text") from None
+        line = {"value": value, **explained, "suggestions": suggestions}
+        sys.stdout.write(json.dumps(line, ensure_ascii=False) + "\n")
+        if explained["error"] is not None:
             all_valid = False
     return EXIT_VALID if all_valid else EXIT_INVALID
 
@@ -199,6 +225,15 @@ lines are skipped. Exit status 0 when every value is valid, 1 when any is not,
 example:
   cobalis check iban payments.csv --column iban --output checked.csv"""
 
+EXPLAIN_EPILOG = """\
+Prints one JSON object per value: value, error, position, expected, message
+and suggestions (all null, and no suggestions, for a valid value). Exit
+status 0 when every value is valid, 1 otherwise.
+
+examples:
+  cobalis explain iban "GB82 WEST 1234 5698 7645 32"
+  cobalis explain --strict vat DE136695977"""
+
 LOOKUP_EPILOG = """\
 Prints the record as one JSON object, or says there is none (exit status 1).
 Keys are matched exactly: EUR finds the euro, eur does not.
@@ -234,6 +269,23 @@ def build_parser() -> argparse.ArgumentParser:
         "values", metavar="VALUE", nargs="+", help="a value to validate, or - alone to read one value per line from standard input"
     )
     validate.set_defaults(run=run_validate)
+
+    explain = commands.add_parser(
+        "explain",
+        help="say why values are invalid and what they probably were",
+        description="For each VALUE: the error code, the place of the character to blame, the check characters "
+        "the rest implies, a sentence, and the valid identifiers one typing slip away (one character replaced or "
+        "two neighbours swapped), most plausible first.",
+        epilog=EXPLAIN_EPILOG,
+        formatter_class=formatter,
+    )
+    explain.add_argument("--strict", action="store_true", help=STRICT_HELP)
+    explain.add_argument("--limit", type=int, default=5, metavar="N", help="at most N suggestions per value (default 5)")
+    explain.add_argument("kind", metavar="KIND", type=parse_kind, help=KIND_HELP)
+    explain.add_argument(
+        "values", metavar="VALUE", nargs="+", help="a value to explain, or - alone to read one value per line from standard input"
+    )
+    explain.set_defaults(run=run_explain)
 
     check = commands.add_parser(
         "check",

@@ -204,3 +204,8 @@ held: str = invoice.vat + invoice.email + invoice.lei
 payer: str | None = invoice.payer_iban
 assert invoice.iban == "GB82WEST12345698765432" and invoice.vat == "DE136695976"
 assert TypeAdapter(IBAN).validate_python("GB82 WEST 1234 5698 7654 32") == invoice.iban
+
+explained: cobalis.Explanation = cobalis.explain("iban", "GB83 WEST 1234 5698 7654 32", strict=True)
+blamed: int | None = explained["position"]
+assert_type(explained["expected"], str | None)
+repairs: list[str] = cobalis.suggest("isbn", "0-306-40615-3", limit=3)
