@@ -207,3 +207,38 @@ def test_command_line_explains_each_value_with_its_suggestions(capsys):
     assert second == {"value": "GB82 WEST 1234 5698 7654 32", **NONE, "suggestions": []}
     assert cli.main(["explain", "--strict", "vat", "DE136695976"]) == 0
     assert cli.main(["explain", "--limit", "-1", "vat", "DE136695976"]) == 2
+
+
+# --- whole columns ------------------------------------------------------------------------------------------------
+
+COLUMN = ["GB82 WEST 1234 5698 7645 32", None, "GB82 WEST 1234 5698 7654 32", "GB83 WEST 1234 5698 7654 32"]
+
+
+def test_columns_answer_row_by_row_with_missing_rows_missing():
+    assert cobalis.explain("iban", COLUMN) == [None if v is None else cobalis.explain("iban", v) for v in COLUMN]
+    assert cobalis.suggest("iban", iter(COLUMN), limit=3) == [
+        None if v is None else cobalis.suggest("iban", v, limit=3) for v in COLUMN]
+
+
+def test_columns_answer_in_the_callers_type():
+    pa = pytest.importorskip("pyarrow")
+    pl = pytest.importorskip("polars")
+    pd = pytest.importorskip("pandas")
+    rows = cobalis.explain("iban", COLUMN)
+    lists = cobalis.suggest("iban", COLUMN)
+
+    explained = cobalis.explain("iban", pa.array(COLUMN))
+    assert pa.types.is_struct(explained.type) and explained.to_pylist() == rows
+    chunked = cobalis.suggest("iban", pa.chunked_array([COLUMN[:2], COLUMN[2:]]))
+    assert pa.types.is_list(chunked.type) and chunked.num_chunks == 2 and chunked.to_pylist() == lists
+
+    series = cobalis.explain("iban", pl.Series("iban", COLUMN))
+    assert series.name == "iban" and series.dtype == pl.Struct and series.to_list() == rows
+    assert cobalis.suggest("iban", pl.Series("iban", COLUMN)).to_list() == lists
+
+    index = pd.Index([10, 20, 30, 40])
+    frame = cobalis.explain("iban", pd.Series(COLUMN, index=index))
+    assert list(frame.columns) == ["error", "position", "expected", "message"] and frame.index.equals(index)
+    assert frame["expected"].tolist() == [pd.NA if r is None else (r["expected"] or pd.NA) for r in rows]
+    suggested = cobalis.suggest("iban", pd.Series(COLUMN, index=index, name="iban"))
+    assert suggested.name == "iban" and suggested.index.equals(index) and suggested.tolist() == lists

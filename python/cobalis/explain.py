@@ -13,11 +13,28 @@ such as O and 0, then neighbouring keys, then the rest).
     '82'
     >>> cobalis.suggest("iban", "GB82 WEST 1234 5698 7645 32")[0]
     'GB82WEST12345698765432'
+
+Both also take a whole column, as ``cobalis.is_valid`` does, and answer one
+row per value in the column's own form (missing where the value is missing):
+
+==============================  ==========================================  ==========================================
+``values``                      ``explain`` answers                         ``suggest`` answers
+==============================  ==========================================  ==========================================
+pandas ``Series``               a ``DataFrame`` (same index)                a ``Series`` of lists (same index, name)
+polars ``Series``               a ``Series`` of ``Struct`` (same name)      a ``Series`` of ``List(String)``
+pyarrow ``Array``               a ``StructArray``                           a ``ListArray`` of strings
+pyarrow ``ChunkedArray``        a ``ChunkedArray`` of ``struct``            a ``ChunkedArray`` of lists
+a list or other iterable        a ``list`` of ``Explanation``/``None``      a ``list`` of lists/``None``
+==============================  ==========================================  ==========================================
+
+Columns are read row by row under the interpreter lock (there is no Arrow
+fast path for these two yet).
 """
 
 from __future__ import annotations
 
-from typing import TypedDict, cast
+from collections.abc import Callable
+from typing import Any, TypedDict, TypeVar, cast, overload
 
 import _cobalis_explain
 
@@ -49,12 +66,7 @@ def _sentence(kind: str, error: str, position: int | None, expected: str | None,
     return f"{base}."
 
 
-def explain(kind: Kind, text: str, *, strict: bool = False) -> Explanation:
-    """Why `text` is not a valid identifier of `kind`, and where.
-
-    Raises ValueError for an unknown kind and TypeError for a text that is not
-    a ``str``.
-    """
+def _explain_one(kind: str, text: str, strict: bool) -> Explanation:
     error, position, expected, found = _cobalis_explain.explain(kind, text, strict)
     if error is None:
         return {"error": None, "position": None, "expected": None, "message": None}
@@ -66,10 +78,84 @@ def explain(kind: Kind, text: str, *, strict: bool = False) -> Explanation:
     }
 
 
-def suggest(kind: Kind, text: str, *, strict: bool = False, limit: int = 5) -> list[str]:
-    """At most `limit` valid identifiers of `kind` one edit away from `text`.
+# --- whole columns ----------------------------------------------------------------------------------------------
+
+T = TypeVar("T")
+
+EXPLANATION_FIELDS = (("error", "string"), ("position", "int64"), ("expected", "string"), ("message", "string"))
+
+
+def _missing(value: object) -> bool:
+    """None, a float NaN, pandas' NA."""
+    return value is None or (isinstance(value, float) and value != value) or type(value).__name__ == "NAType"
+
+
+def _rows(one: Callable[[str], T], values: Any) -> list[T | None]:
+    return [None if _missing(value) else one(value) for value in values]
+
+
+def _column(what: str, one: Callable[[str], Any], values: Any) -> Any:
+    """`one` over every value of a column, answered in the column's form."""
+    module = type(values).__module__.split(".")[0]
+    name = type(values).__name__
+    if module == "pyarrow" and name.endswith("Array"):
+        import pyarrow as pa  # type: ignore[import-untyped]
+
+        if what == "explain":
+            arrow_type = pa.struct([(field, getattr(pa, kind)()) for field, kind in EXPLANATION_FIELDS])
+        else:
+            arrow_type = pa.list_(pa.string())
+        if isinstance(values, pa.ChunkedArray):
+            return pa.chunked_array([pa.array(_rows(one, chunk.to_pylist()), type=arrow_type) for chunk in values.chunks],
+                                    type=arrow_type)
+        return pa.array(_rows(one, values.to_pylist()), type=arrow_type)
+    if module == "polars" and name == "Series":
+        import polars as pl
+
+        if what == "explain":
+            dtype: Any = pl.Struct({"error": pl.String, "position": pl.Int64, "expected": pl.String,
+                                    "message": pl.String})
+        else:
+            dtype = pl.List(pl.String)
+        return pl.Series(values.name, _rows(one, values.to_list()), dtype=dtype)
+    if module == "pandas" and name == "Series":
+        import pandas as pd  # type: ignore[import-untyped]
+
+        rows = _rows(one, values.tolist())
+        if what == "explain":
+            empty = {field: None for field, _ in EXPLANATION_FIELDS}
+            frame = pd.DataFrame([empty if row is None else row for row in rows], index=values.index,
+                                 columns=[field for field, _ in EXPLANATION_FIELDS])
+            return frame.astype({"error": "string", "position": "Int64", "expected": "string", "message": "string"})
+        return pd.Series(rows, index=values.index, name=values.name, dtype=object)
+    return _rows(one, values)
+
+
+@overload
+def explain(kind: Kind, text: str, *, strict: bool = False) -> Explanation: ...
+@overload
+def explain(kind: Kind, text: Any, *, strict: bool = False) -> Any: ...
+def explain(kind: Kind, text: Any, *, strict: bool = False) -> Any:
+    """Why `text` is not a valid identifier of `kind`, and where; for a column, that of every value.
+
+    Raises ValueError for an unknown kind and TypeError for a text that is not
+    a ``str``.
+    """
+    if isinstance(text, str):
+        return _explain_one(kind, text, strict)
+    return _column("explain", lambda value: _explain_one(kind, value, strict), text)
+
+
+@overload
+def suggest(kind: Kind, text: str, *, strict: bool = False, limit: int = 5) -> list[str]: ...
+@overload
+def suggest(kind: Kind, text: Any, *, strict: bool = False, limit: int = 5) -> Any: ...
+def suggest(kind: Kind, text: Any, *, strict: bool = False, limit: int = 5) -> Any:
+    """At most `limit` valid identifiers of `kind` one edit away from `text`; for a column, those of every value.
 
     Compact forms, most plausible first; an empty list when `text` is valid or
     has no valid neighbour. At most 64 are ever answered.
     """
-    return _cobalis_explain.suggest(kind, text, strict, limit)
+    if isinstance(text, str):
+        return _cobalis_explain.suggest(kind, text, strict, limit)
+    return _column("suggest", lambda value: _cobalis_explain.suggest(kind, value, strict, limit), text)
