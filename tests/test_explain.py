@@ -242,3 +242,21 @@ def test_columns_answer_in_the_callers_type():
     assert frame["expected"].tolist() == [pd.NA if r is None else (r["expected"] or pd.NA) for r in rows]
     suggested = cobalis.suggest("iban", pd.Series(COLUMN, index=index, name="iban"))
     assert suggested.name == "iban" and suggested.index.equals(index) and suggested.tolist() == lists
+
+
+def test_check_with_explain_appends_position_expected_and_suggestions(capsys, tmp_path):
+    import csv
+
+    from cobalis import cli
+
+    source = tmp_path / "books.csv"
+    source.write_text("id,isbn\n1,0-306-40615-3\n2,978-0-306-40615-7\n3,0-306-4X615-2\n", encoding="utf-8")
+    assert cli.main(["check", "--explain", "isbn", str(source), "--column", "isbn"]) == 1
+    rows = list(csv.reader(capsys.readouterr().out.splitlines()))
+    assert rows[0] == ["id", "isbn", "is_valid", "error", "compact", "formatted", "position", "expected", "suggestions"]
+    for row in rows[1:]:
+        explained = cobalis.explain("isbn", row[1])
+        assert row[6:] == ["" if explained["position"] is None else str(explained["position"]),
+                           explained["expected"] or "", " ".join(cobalis.suggest("isbn", row[1]))]
+    assert rows[1][6:8] == ["12", "2"] and rows[1][8].split()[0] == "0306406152"
+    assert rows[2][6:] == ["", "", ""] and rows[3][6] == "7"

@@ -66,8 +66,9 @@ std::optional<std::size_t> first_misplaced(const Spec& spec, std::string_view s)
 
 using Predicate = bool (*)(std::string_view) noexcept;
 
-// The check characters that make `s` valid with the rest unchanged: the
-// first such, in the layout's order, written into `out`.
+// The check characters that make `s` valid with the rest unchanged, written
+// into `out`: the only such character, or for two digits read as one number
+// the pair in the usual range (see CandidateChecks::solve_pair).
 bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predicate is_valid,
                    std::array<char, 2>& out) noexcept {
     InlineString candidate(s);
@@ -97,15 +98,18 @@ bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predi
         const std::size_t solutions = checks.solve(k, solved);
         const std::string_view tried =
             solutions == CandidateChecks::NOT_SOLVED ? layout.chars() : std::string_view(solved.data(), solutions);
+        // Where more than one character would do (a country with two ways
+        // of checking), the rest does not imply one: none is named.
+        std::size_t found = 0;
         for (const char c : tried) {
             if (!layout.has(c) || !checks.substitution(k, c)) continue;
             bytes[k] = c;
             if (is_valid(candidate.view())) {
                 out[0] = c;
-                return true;
+                if (++found > 1) return false;
             }
         }
-        return false;
+        return found == 1;
     }
     // Two check digits read together as a number.
     const std::size_t solutions = checks.solve_pair(k, pairs);
@@ -120,7 +124,9 @@ bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predi
         }
         return false;
     }
-    // Two check characters of other arithmetic: the first tried against every second.
+    // Two check characters of other arithmetic: the first tried against
+    // every second; none named where more than one pair would do.
+    std::size_t found = 0;
     for (const char c : spec.layout(s, k).chars()) {
         bytes[k] = c;
         CandidateChecks with_first;
@@ -130,12 +136,12 @@ bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predi
             bytes[k + 1] = d;
             if (is_valid(candidate.view())) {
                 out = {c, d};
-                return true;
+                if (++found > 1) return false;
             }
         }
         bytes[k + 1] = s[k + 1];
     }
-    return false;
+    return found == 1;
 }
 
 // Visually confusable characters and keys side by side on a QWERTY keyboard.

@@ -2,7 +2,7 @@
 
     cobalis validate [--strict] KIND VALUE...        one JSON result per value
     cobalis explain [--strict] [--limit N] KIND VALUE...   why each value is invalid, and what it probably was
-    cobalis check [--strict] KIND FILE.csv --column NAME [--output OUT.csv]
+    cobalis check [--strict] [--explain] KIND FILE.csv --column NAME [--output OUT.csv]
     cobalis lookup currency|vat-rate|country CODE
 
 Exit status: 0 when every value checked is valid (or the record was found),
@@ -116,7 +116,8 @@ def run_explain(args: argparse.Namespace) -> int:
 
 
 def run_check(args: argparse.Namespace) -> int:
-    tally = check_file(args.file, args.column, args.kind, strict=args.strict, output=args.output, prefix=args.prefix)
+    tally = check_file(args.file, args.column, args.kind, strict=args.strict, output=args.output, prefix=args.prefix,
+                       explain=args.explain)
     sys.stderr.write(tally.summary())
     return EXIT_VALID if tally.valid == tally.rows else EXIT_INVALID
 
@@ -305,6 +306,11 @@ def build_parser() -> argparse.ArgumentParser:
         "--prefix", default="", metavar="TEXT",
         help="put TEXT before the names of the appended columns: --prefix iban_ gives iban_is_valid, iban_error, "
         "iban_compact and iban_formatted (for a file that already has such columns)",
+    )
+    check.add_argument(
+        "--explain", action="store_true",
+        help="also append position (of the character to blame, from 0), expected (the check characters the rest "
+        "implies) and suggestions (valid identifiers one typing slip away, separated by spaces)",
     )
     check.set_defaults(run=run_check)
 

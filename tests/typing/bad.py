@@ -26,5 +26,5 @@ class Payment(BaseModel):
 
 marker = Identifier("leii")  # error: arg-type
 number: int = Payment(iban="GB82 WEST 1234 5698 7654 32").iban  # error: assignment
-explained = cobalis.explain("isnb", "0-306-40615-3")  # error: arg-type
+explained = cobalis.explain("isnb", "0-306-40615-3")  # error: call-overload
 where: str = cobalis.explain("isbn", "0-306-40615-3")["position"]  # error: assignment

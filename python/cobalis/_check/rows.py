@@ -17,6 +17,9 @@ from cobalis._check.lines import Utf8Lines
 
 # Columns that `check` appends to every row, in this order.
 CHECK_COLUMNS = ("is_valid", "error", "compact", "formatted")
+# Columns that `check --explain` appends after those: the place of the character to blame (counted from 0), the
+# check characters the rest implies, and the valid identifiers one slip away, separated by spaces.
+EXPLAIN_COLUMNS = ("position", "expected", "suggestions")
 
 Validator = Callable[[str], Mapping[str, object]]
 

@@ -7,14 +7,26 @@ import csv
 import functools
 from contextlib import ExitStack
 from types import ModuleType
-from typing import BinaryIO, TextIO
+from typing import BinaryIO, TextIO, cast
 
 from cobalis._batch import core
 from cobalis._check.errors import UsageError
 from cobalis._check.lines import Utf8Lines
 from cobalis._check.output import output_target, writing
 from cobalis._check.progress import Progress
-from cobalis._check.rows import CHECK_COLUMNS, PLAIN, Layout, Tally, csv_rows, data_rows, output_row, validator
+import cobalis
+from cobalis._check.rows import (
+    CHECK_COLUMNS,
+    EXPLAIN_COLUMNS,
+    PLAIN,
+    Layout,
+    Tally,
+    csv_rows,
+    data_rows,
+    output_row,
+    validator,
+)
+from cobalis._types import Kind
 
 
 def arrow_blocks() -> ModuleType | None:
@@ -27,11 +39,13 @@ def arrow_blocks() -> ModuleType | None:
 
 
 def check_file(
-    path: str, column: str, kind: str, *, strict: bool = False, output: str | None = None, prefix: str = ""
+    path: str, column: str, kind: str, *, strict: bool = False, output: str | None = None, prefix: str = "",
+    explain: bool = False,
 ) -> Tally:
     """Checks the column `column` of the CSV file `path`; the rows go to `output` (None or "-": standard output).
 
-    The appended columns are named `prefix` followed by the names in CHECK_COLUMNS.
+    The appended columns are named `prefix` followed by the names in CHECK_COLUMNS, and with `explain` those in
+    EXPLAIN_COLUMNS (whose rows are read one at a time).
     """
     validate = validator(kind, strict)
     target = output_target(output)
@@ -45,7 +59,7 @@ def check_file(
         header = next(rows, None)
         if header is None:
             raise UsageError(f"{path} is empty: there is no header row")
-        appended = [prefix + name for name in CHECK_COLUMNS]
+        appended = [prefix + name for name in CHECK_COLUMNS + (EXPLAIN_COLUMNS if explain else ())]
         layout = Layout(len(header), column_index(path, header, column, appended), lines.terminator)
         out = stack.enter_context(writing(target))
         progress = stack.enter_context(Progress())
@@ -53,7 +67,7 @@ def check_file(
         writer = csv.writer(out, lineterminator=layout.terminator)
         writer.writerow([*header, *appended])
         blocks, binary = arrow_blocks(), utf8_bytes(out)
-        if blocks is not None and binary is not None and stream.seekable():
+        if blocks is not None and binary is not None and stream.seekable() and not explain:
             offset, line = lines.offset, lines.line
             check_column = functools.partial(core("validate"), kind, strict=strict)
             for block in blocks.checked_blocks(stream, offset, layout, check_column):
@@ -64,9 +78,17 @@ def check_file(
                 offset, line = offset + block.size, line + block.lines
             lines.resume(stream, offset, line)  # the rows go on where the blocks stopped
         for row in data_rows(rows, layout.width, lines):
-            result = validate(row[layout.column])
-            writer.writerow(output_row(row, result["is_valid"], result["error"], result["compact"],
-                                       result["formatted"], PLAIN))
+            value = row[layout.column]
+            result = validate(value)
+            written = output_row(row, result["is_valid"], result["error"], result["compact"], result["formatted"],
+                                 PLAIN)
+            if explain:
+                explained = cobalis.explain(cast(Kind, kind), value, strict=strict)
+                position = explained["position"]
+                suggestions = cobalis.suggest(cast(Kind, kind), value, strict=strict)
+                written += ["" if position is None else str(position), explained["expected"] or "",
+                            " ".join(suggestions)]
+            writer.writerow(written)
             tally.count(result)
             progress.update(tally.rows)
     return tally
