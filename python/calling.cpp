@@ -1,5 +1,7 @@
 #include "python/calling.hpp"
 
+#include "python/kernel_level.hpp"
+
 namespace cobalis::python {
 namespace {
 
@@ -71,6 +73,7 @@ PyObject* call(const Function& f, PyObject* const* args, Py_ssize_t nargs, PyObj
 }
 
 PyObject* create_module_once(PyModuleDef& def, std::span<PyMethodDef> methods, PyObject*& cell) noexcept {
+    if (!kernel_level_usable()) return nullptr;
     if (cell != nullptr) {
         PyErr_Format(PyExc_ImportError, "%s: the module may only be initialized once per interpreter process",
                      def.m_name);

@@ -186,8 +186,8 @@ private:
 // Makes the module of `def` once per process (the cached strings and result
 // templates are shared by every call, so a second interpreter may not have a
 // module of its own): its functions in table order, each name also appended
-// to __all__. A second initialisation raises ImportError; `cell` keeps the
-// module made.
+// to __all__. A second initialisation raises ImportError, and so does a
+// COBALIS_KERNELS the kernels cannot obey; `cell` keeps the module made.
 PyObject* create_module_once(PyModuleDef& def, std::span<PyMethodDef> methods, PyObject*& cell) noexcept;
 
 }  // namespace cobalis::python

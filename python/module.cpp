@@ -12,7 +12,6 @@
 #include "core/kinds.hpp"
 #include "python/calling.hpp"
 #include "python/convert.hpp"
-#include "python/kernel_level.hpp"
 #include "python/lookups.hpp"
 
 namespace cobalis::python {
@@ -63,7 +62,6 @@ PyObject* the_module = nullptr;
 
 PyMODINIT_FUNC PyInit__cobalis(void) {
     try {
-        if (!cobalis::python::kernel_level_usable()) return nullptr;
         return cobalis::python::create_module_once(cobalis::python::module_def, cobalis::python::methods.methods(),
                                                    cobalis::python::the_module);
     } catch (...) {

@@ -161,7 +161,7 @@ def with_missing(*markers):
 
 
 def duckdb_enum(texts):
-    members = ", ".join("'" + t.replace("'", "''") + "'" for t in dict.fromkeys([*filter(None.__ne__, texts), "-"]))
+    members = ", ".join("'" + t.replace("'", "''") + "'" for t in dict.fromkeys([*(t for t in texts if t is not None), "-"]))
     return duckdb.sql(f"SELECT CAST(unnest($1::VARCHAR[]) AS ENUM({members})) AS ids", params=[texts])
 
 

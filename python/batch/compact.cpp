@@ -10,7 +10,9 @@
 // of error; the callable runs only then.
 #include "python/batch/compact.hpp"
 
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "core/kinds.hpp"
@@ -22,10 +24,53 @@
 namespace cobalis::batch {
 namespace {
 
+// What a kind's normaliser makes of each byte: drops it (a separator),
+// folds it (a lower-case letter) or keeps it. The compact form of a valid
+// text is its normal form. Every kind that drops separators folds lower-case
+// letters too, or refuses them (so no valid text holds one); the kind that
+// drops nothing (e-mail) keeps its input as it is.
+struct NormalBytes {
+    std::array<bool, 256> dropped{};
+    std::array<bool, 256> folded{};
+
+    // Whether the text is its own normal form.
+    bool unchanged(std::string_view text) const noexcept {
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (dropped[byte] || folded[byte]) return false;
+        }
+        return true;
+    }
+
+    // The normal form of `text`, into `out` of `capacity` bytes; its length,
+    // or none when it does not fit (no valid text's normal form is so long).
+    std::optional<std::size_t> normalise(std::string_view text, char* out, std::size_t capacity) const noexcept {
+        std::size_t n = 0;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (dropped[byte]) continue;
+            if (n == capacity) return std::nullopt;
+            out[n++] = folded[byte] ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        return n;
+    }
+};
+
+NormalBytes normal_bytes_of(std::string_view name) noexcept {
+    NormalBytes bytes;
+    for (const kinds::Kind& kind : kinds::KINDS) {
+        if (kind.name != name || kind.separators.empty()) continue;
+        for (const char c : kind.separators) bytes.dropped[static_cast<unsigned char>(c)] = true;
+        for (char c = 'a'; c <= 'z'; ++c) bytes.folded[static_cast<unsigned char>(c)] = true;
+    }
+    return bytes;
+}
+
 struct CompactObject {
     PyObject_HEAD
     const Kind* kind;
-    std::string_view separators;  // what the kind's normaliser drops
+    // What the kind's normaliser makes of each byte of a valid text.
+    NormalBytes normal_bytes;
     PyObject* name;   // the kind's name, as given to `error`
     PyObject* error;  // error(kind, code) -> the exception to raise
     bool strict;
@@ -36,25 +81,6 @@ PyTypeObject* compact_type = nullptr;
 using python::new_text;
 
 CompactObject* as_compact(PyObject* self) noexcept { return reinterpret_cast<CompactObject*>(self); }
-
-std::string_view separators_of(std::string_view name) noexcept {
-    for (const kinds::Kind& kind : kinds::KINDS) {
-        if (kind.name == name) return kind.separators;
-    }
-    return {};
-}
-
-// Whether a valid text is its own compact form: the compact form is the
-// normalised text, so a text with none of the bytes the normaliser drops or
-// folds is it. Every kind that drops separators also folds (or refuses)
-// lower-case letters; the one that drops nothing (e-mail) keeps its input.
-bool is_own_compact_form(std::string_view text, std::string_view separators) noexcept {
-    if (separators.empty()) return true;
-    for (const char c : text) {
-        if ((c >= 'a' && c <= 'z') || separators.find(c) != std::string_view::npos) return false;
-    }
-    return true;
-}
 
 PyObject* compact_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
     static const char* keywords[] = {"kind", "error", "strict", nullptr};
@@ -86,7 +112,7 @@ PyObject* compact_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noex
     }
     CompactObject* compact = as_compact(self);
     compact->kind = kind;
-    compact->separators = separators_of(kind->name);
+    compact->normal_bytes = normal_bytes_of(kind->name);
     compact->name = own_name;
     compact->error = Py_NewRef(error);
     compact->strict = strict != 0;
@@ -139,10 +165,15 @@ PyObject* answer(CompactObject* self, PyObject* text, Form form) noexcept {
     const char* bytes = PyUnicode_AsUTF8AndSize(text, &size);
     if (bytes == nullptr) return nullptr;
     const std::string_view input(bytes, static_cast<std::size_t>(size));
-    // Most values arrive valid and compact already: the fast path and one
-    // look at the bytes answer those without making the full result.
-    if (form == Form::compact && self->kind->is_valid(input) && is_own_compact_form(input, self->separators)) {
-        return PyUnicode_CheckExact(text) ? Py_NewRef(text) : new_text(input);
+    // The compact form of a valid text is its normal form: the fast path and
+    // the normaliser's bytes make it without the full result. Most values
+    // arrive compact already, and are answered as they are.
+    if (form == Form::compact && self->kind->is_valid(input)) {
+        if (self->normal_bytes.unchanged(input)) return PyUnicode_CheckExact(text) ? Py_NewRef(text) : new_text(input);
+        std::array<char, InlineString::CAPACITY> normal;
+        if (const auto n = self->normal_bytes.normalise(input, normal.data(), normal.size())) {
+            return new_text({normal.data(), *n});
+        }
     }
     const ValidationResult result = self->kind->validate(input);
     if (!result.is_valid) return raise_invalid(self, result.error.value_or(ErrorCode::UnknownFormat));

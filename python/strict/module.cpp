@@ -9,7 +9,6 @@
 
 #include "python/calling.hpp"
 #include "python/convert.hpp"
-#include "python/kernel_level.hpp"
 
 namespace cobalis::python {
 namespace {
@@ -33,7 +32,6 @@ PyObject* the_module = nullptr;
 
 PyMODINIT_FUNC PyInit__cobalis_strict(void) {
     try {
-        if (!cobalis::python::kernel_level_usable()) return nullptr;
         return cobalis::python::create_module_once(cobalis::python::module_def, cobalis::python::methods.methods(),
                                                    cobalis::python::the_module);
     } catch (...) {
