@@ -23,6 +23,7 @@ CASES = [
     ("iban", "GB8AWEST12345698765432", False, "invalid_structure", 3, None),
     ("iban", "GB82 WEST 1234 5698 7654 3!", False, "invalid_charset", 26, None),
     ("iban", "GB82 WEST 1234 5698 7654 3", False, "invalid_length", None, None),
+    ("iban", "GB43 WES7 1234 5698 7654 32", True, "invalid_structure", 8, None),
     ("bic", "DEUT1EFF", False, "invalid_country", 4, None),
     ("bic", "deu1-de-ff", False, "invalid_charset", 3, None),
     ("bic", "DEUTXXFF", True, "invalid_country", 4, None),

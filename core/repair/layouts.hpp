@@ -63,16 +63,28 @@ constexpr CheckPlace vat_check(std::string_view s, bool strict) noexcept {
 
 constexpr const Alphabet& email(std::string_view, std::size_t) noexcept { return EMAIL; }
 
-inline constexpr Spec IBAN{Folding::Upper, iban, true, iban_check, Arithmetic::Mod97Iban, 0};
-inline constexpr Spec BIC{Folding::Upper, bic, true, no_check, Arithmetic::None, 4};
-inline constexpr Spec CREDIT_CARD{Folding::None, digits, true, last_character, Arithmetic::Luhn, NO_COUNTRY};
+// Every place of a form by a rule of its index and the form.
+template <const Alphabet& (*place)(std::string_view, std::size_t) noexcept>
+constexpr void each_place(std::string_view s, bool, Places& out) noexcept {
+    for (std::size_t i = 0; i < s.size() && i < Places::CAPACITY; ++i) out.at[i] = &place(s, i);
+}
+
+// An IBAN's places; under strict, those of its BBAN as the IBAN registry lays
+// out its country's (digits, letters, or either).
+void iban_places(std::string_view s, bool strict, Places& out) noexcept;
+
+inline constexpr Spec IBAN{Folding::Upper, iban_places, true, iban_check, Arithmetic::Mod97Iban, 0};
+inline constexpr Spec BIC{Folding::Upper, each_place<bic>, true, no_check, Arithmetic::None, 4};
+inline constexpr Spec CREDIT_CARD{Folding::None,  each_place<digits>, true,
+                                  last_character, Arithmetic::Luhn,   NO_COUNTRY};
 // ISBN's arithmetic follows its length: Mod11 for ten characters, Gs1 for 13.
-inline constexpr Spec ISBN{Folding::XOnly, isbn, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
-inline constexpr Spec ISSN{Folding::XOnly, issn, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
-inline constexpr Spec ISIN{Folding::Upper, isin, true, last_character, Arithmetic::LuhnLetters, 0};
-inline constexpr Spec LEI{Folding::Upper, lei, true, lei_check, Arithmetic::Mod97, NO_COUNTRY};
-inline constexpr Spec EAN{Folding::None, digits, true, last_character, Arithmetic::Gs1, NO_COUNTRY};
-inline constexpr Spec VAT{Folding::Upper, vat, true, vat_check, Arithmetic::None, 0};
-inline constexpr Spec EMAIL_SPEC{Folding::None, email, false, no_check, Arithmetic::None, NO_COUNTRY};
+inline constexpr Spec ISBN{Folding::XOnly, each_place<isbn>, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
+inline constexpr Spec ISSN{Folding::XOnly, each_place<issn>, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
+inline constexpr Spec ISIN{Folding::Upper, each_place<isin>, true, last_character, Arithmetic::LuhnLetters, 0};
+inline constexpr Spec LEI{Folding::Upper, each_place<lei>, true, lei_check, Arithmetic::Mod97, NO_COUNTRY};
+inline constexpr Spec EAN{Folding::None, each_place<digits>, true, last_character, Arithmetic::Gs1, NO_COUNTRY};
+inline constexpr Spec VAT{Folding::Upper, each_place<vat>, true, vat_check, Arithmetic::None, 0};
+inline constexpr Spec EMAIL_SPEC{Folding::None, each_place<email>, false,
+                                 no_check,       Arithmetic::None,  NO_COUNTRY};
 
 }  // namespace cobalis::repair::layouts

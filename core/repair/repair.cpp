@@ -56,10 +56,10 @@ bool normal_form(std::string_view input, const kinds::Kind& kind, Normal& out) n
 constexpr bool allowed(const Alphabet& layout, char c) noexcept { return layout.has(c); }
 
 // The first place of `s` holding a character its layout does not allow.
-std::optional<std::size_t> first_misplaced(const Spec& spec, std::string_view s) noexcept {
+std::optional<std::size_t> first_misplaced(const Spec& spec, const Places& places, std::string_view s) noexcept {
     if (!spec.fixed_layout) return std::nullopt;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (!allowed(spec.layout(s, i), s[i])) return i;
+        if (!allowed(*places.at[i], s[i])) return i;
     }
     return std::nullopt;
 }
@@ -69,7 +69,7 @@ using Predicate = bool (*)(std::string_view) noexcept;
 // The check characters that make `s` valid with the rest unchanged, written
 // into `out`: the only such character, or for two digits read as one number
 // the pair in the usual range (see CandidateChecks::solve_pair).
-bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predicate is_valid,
+bool implied_check(const Spec& spec, const Places& places, CheckPlace place, std::string_view s, Predicate is_valid,
                    std::array<char, 2>& out) noexcept {
     InlineString candidate(s);
     char* const bytes = candidate.raw();
@@ -93,7 +93,7 @@ bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predi
     CandidateChecks checks;
     checks.prepare(spec.arithmetic, s);
     if (place.count == 1) {
-        const Alphabet& layout = spec.layout(s, k);
+        const Alphabet& layout = *places.at[k];
         std::array<char, 2> solved{};
         const std::size_t solutions = checks.solve(k, solved);
         const std::string_view tried =
@@ -127,11 +127,11 @@ bool implied_check(const Spec& spec, CheckPlace place, std::string_view s, Predi
     // Two check characters of other arithmetic: the first tried against
     // every second; none named where more than one pair would do.
     std::size_t found = 0;
-    for (const char c : spec.layout(s, k).chars()) {
+    for (const char c : places.at[k]->chars()) {
         bytes[k] = c;
         CandidateChecks with_first;
         with_first.prepare(spec.arithmetic, candidate.view());
-        for (const char d : spec.layout(s, k + 1).chars()) {
+        for (const char d : places.at[k + 1]->chars()) {
             if (!with_first.substitution(k + 1, d)) continue;
             bytes[k + 1] = d;
             if (is_valid(candidate.view())) {
@@ -258,13 +258,16 @@ Explanation explain(std::size_t kind_number, std::string_view input, bool strict
     if (!normal_form(input, kind, normal)) return e;
     const std::string_view s = normal.compact.view();
     const Spec& spec = kind.repair;
+    Places places;
+    spec.layout(s, strict, places);
     switch (*result.error) {
         case ErrorCode::InvalidLength: return e;
         case ErrorCode::InvalidChecksum: {
             const CheckPlace place = spec.check_place(s, strict);
             if (place.count == 0 || place.count > 2 || place.at + place.count > s.size()) return e;
             std::array<char, 2> expected{};
-            if (!implied_check(spec, place, s, strict ? kind.is_valid_strict : kind.is_valid, expected)) return e;
+            const Predicate is_valid = strict ? kind.is_valid_strict : kind.is_valid;
+            if (!implied_check(spec, places, place, s, is_valid, expected)) return e;
             e.expected_bytes.bytes = expected;
             e.found_bytes = FixedCode<2>::from(s.substr(place.at, place.count));
             if (place.count == 1) e.found_bytes.bytes[1] = 0;
@@ -274,7 +277,7 @@ Explanation explain(std::size_t kind_number, std::string_view input, bool strict
             return e;
         }
         default: {
-            if (const auto misplaced = first_misplaced(spec, s)) {
+            if (const auto misplaced = first_misplaced(spec, places, s)) {
                 e.position = normal.from[*misplaced];
             } else if ((*result.error == ErrorCode::InvalidCountry || *result.error == ErrorCode::UnsupportedCountry) &&
                        spec.country_at < s.size()) {
@@ -303,6 +306,8 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
     const std::size_t n = s.size();
     const Spec& spec = kind.repair;
     if (n == 0) return;
+    Places places;
+    spec.layout(s, strict, places);
 
     // Characters outside their place's layout: every one must be edited, so
     // one edit repairs at most two of them, side by side.
@@ -310,7 +315,7 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
     std::size_t misplaced_count = 0;
     if (spec.fixed_layout) {
         for (std::size_t i = 0; i < n; ++i) {
-            if (allowed(spec.layout(s, i), s[i])) continue;
+            if (allowed(*places.at[i], s[i])) continue;
             if (misplaced_count == 2) return;
             misplaced[misplaced_count++] = i;
         }
@@ -331,11 +336,13 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
         const char a = s[k];
         const char b = s[k + 1];
         if (a == b || !edits_all_misplaced(k, k + 1)) continue;
-        if (spec.fixed_layout && (!allowed(spec.layout(s, k), b) || !allowed(spec.layout(s, k + 1), a))) continue;
+        if (spec.fixed_layout && (!allowed(*places.at[k], b) || !allowed(*places.at[k + 1], a))) continue;
         if (!checks.swap(k)) continue;
         bytes[k] = b;
         bytes[k + 1] = a;
-        if (is_valid(candidate.view())) keep(out, limit, {static_cast<std::uint8_t>(k), 0, Likelihood::Swap, shape_cost(s, k, true, 0)});
+        if (is_valid(candidate.view())) {
+            keep(out, limit, {static_cast<std::uint8_t>(k), 0, Likelihood::Swap, shape_cost(s, k, true, 0)});
+        }
         bytes[k] = a;
         bytes[k + 1] = b;
     }
@@ -343,7 +350,7 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
     for (std::size_t k = 0; k < n; ++k) {
         if (!edits_all_misplaced(k, k)) continue;
         const char old = s[k];
-        const Alphabet& layout = spec.layout(s, k);
+        const Alphabet& layout = *places.at[k];
         std::array<char, 2> solved{};
         const std::size_t solutions = checks.solve(k, solved);
         const std::string_view tried =
@@ -352,7 +359,10 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
             if (c == old || !checks.substitution(k, c)) continue;
             if (solutions != CandidateChecks::NOT_SOLVED && !allowed(layout, c)) continue;
             bytes[k] = c;
-            if (is_valid(candidate.view())) keep(out, limit, {static_cast<std::uint8_t>(k), c, likelihood(old, c), shape_cost(s, k, false, c)});
+            if (is_valid(candidate.view())) {
+                keep(out, limit,
+                     {static_cast<std::uint8_t>(k), c, likelihood(old, c), shape_cost(s, k, false, c)});
+            }
         }
         bytes[k] = old;
     }

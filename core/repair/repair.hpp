@@ -27,7 +27,9 @@ struct Explanation {
     [[nodiscard]] constexpr std::string_view expected() const noexcept {
         return expected_bytes.view().substr(0, check_length);
     }
-    [[nodiscard]] constexpr std::string_view found() const noexcept { return found_bytes.view().substr(0, check_length); }
+    [[nodiscard]] constexpr std::string_view found() const noexcept {
+        return found_bytes.view().substr(0, check_length);
+    }
 };
 
 // How plausible a slip is, most plausible first.

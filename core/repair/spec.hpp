@@ -5,6 +5,7 @@
 // the country code sits. Each kind's row in core/kinds.hpp carries one.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -71,7 +72,14 @@ struct CheckPlace {
     std::size_t count = 0;
 };
 
-using Layout = const Alphabet& (*)(std::string_view compact, std::size_t i) noexcept;
+// The alphabet of every place of a compact form, read once per input.
+struct Places {
+    static constexpr std::size_t CAPACITY = 254;  // an InlineString's
+    std::array<const Alphabet*, CAPACITY> at;
+};
+// Fills the places of `compact` (at most Places::CAPACITY bytes); `strict`
+// asks for the national layout where the kind has one.
+using Layout = void (*)(std::string_view compact, bool strict, Places& out) noexcept;
 using CheckPlacer = CheckPlace (*)(std::string_view compact, bool strict) noexcept;
 
 inline constexpr std::size_t NO_COUNTRY = static_cast<std::size_t>(-1);
