@@ -17,7 +17,7 @@
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/verhoeff.hpp"
 #include "core/repair/layouts.hpp"
-#include "core/repair/spec.hpp"
+#include "core/repair/profile.hpp"
 #include "core/types.hpp"
 #include "core/validators/bic.hpp"
 #include "core/validators/credit_card.hpp"
@@ -72,12 +72,12 @@ struct Kind {
     bool case_blind;
     // What explaining and repairing need besides: folding, the layout of
     // places, the check characters and their arithmetic (core/repair/).
-    repair::Spec repair;
+    repair::Profile repair;
 };
 
 template <class D>
 constexpr Kind plain(std::string_view name, Validate validate, FastPath is_valid, std::string_view separators,
-                     bool case_blind, repair::Spec repair) noexcept {
+                     bool case_blind, repair::Profile repair) noexcept {
     return {name, variant_of<D>(), D::KEYS, false, validate, is_valid, validate, is_valid,
             variant_of<D>(), D::KEYS, separators, case_blind, repair};
 }
@@ -86,7 +86,7 @@ constexpr Kind plain(std::string_view name, Validate validate, FastPath is_valid
 template <class D, class StrictD = D>
 constexpr Kind with_strict(std::string_view name, Validate validate, FastPath is_valid, Validate validate_strict,
                            FastPath is_valid_strict, std::string_view separators, bool case_blind,
-                           repair::Spec repair) noexcept {
+                           repair::Profile repair) noexcept {
     return {name, variant_of<D>(), D::KEYS, true, validate, is_valid, validate_strict, is_valid_strict,
             variant_of<StrictD>(), StrictD::KEYS, separators, case_blind, repair};
 }
@@ -112,7 +112,7 @@ inline constexpr std::array KINDS{
     plain<EanDetails>("ean", v::ean::validate, v::ean::is_valid, SEPARATORS, true, r::EAN),
     with_strict<VatDetails>("vat", v::vat::validate, v::vat::is_valid, v::vat::validate_strict,
                             v::vat::is_valid_strict, SEPARATORS, true, r::VAT),
-    plain<EmailDetails>("email", v::email::validate, v::email::is_valid, NO_SEPARATORS, false, r::EMAIL_SPEC),
+    plain<EmailDetails>("email", v::email::validate, v::email::is_valid, NO_SEPARATORS, false, r::EMAIL_PROFILE),
 };
 inline constexpr std::size_t KIND_COUNT = KINDS.size();
 

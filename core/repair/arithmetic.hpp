@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/repair/spec.hpp"
+#include "core/repair/profile.hpp"
 #include "core/types.hpp"
 
 namespace cobalis::repair {

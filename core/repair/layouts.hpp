@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "core/repair/spec.hpp"
+#include "core/repair/profile.hpp"
 
 namespace cobalis::repair::layouts {
 
@@ -73,18 +73,18 @@ constexpr void each_place(std::string_view s, bool, Places& out) noexcept {
 // out its country's (digits, letters, or either).
 void iban_places(std::string_view s, bool strict, Places& out) noexcept;
 
-inline constexpr Spec IBAN{Folding::Upper, iban_places, true, iban_check, Arithmetic::Mod97Iban, 0};
-inline constexpr Spec BIC{Folding::Upper, each_place<bic>, true, no_check, Arithmetic::None, 4};
-inline constexpr Spec CREDIT_CARD{Folding::None,  each_place<digits>, true,
+inline constexpr Profile IBAN{Folding::Upper, iban_places, true, iban_check, Arithmetic::Mod97Iban, 0};
+inline constexpr Profile BIC{Folding::Upper, each_place<bic>, true, no_check, Arithmetic::None, 4};
+inline constexpr Profile CREDIT_CARD{Folding::None,  each_place<digits>, true,
                                   last_character, Arithmetic::Luhn,   NO_COUNTRY};
 // ISBN's arithmetic follows its length: Mod11 for ten characters, Gs1 for 13.
-inline constexpr Spec ISBN{Folding::XOnly, each_place<isbn>, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
-inline constexpr Spec ISSN{Folding::XOnly, each_place<issn>, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
-inline constexpr Spec ISIN{Folding::Upper, each_place<isin>, true, last_character, Arithmetic::LuhnLetters, 0};
-inline constexpr Spec LEI{Folding::Upper, each_place<lei>, true, lei_check, Arithmetic::Mod97, NO_COUNTRY};
-inline constexpr Spec EAN{Folding::None, each_place<digits>, true, last_character, Arithmetic::Gs1, NO_COUNTRY};
-inline constexpr Spec VAT{Folding::Upper, each_place<vat>, true, vat_check, Arithmetic::None, 0};
-inline constexpr Spec EMAIL_SPEC{Folding::None, each_place<email>, false,
+inline constexpr Profile ISBN{Folding::XOnly, each_place<isbn>, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
+inline constexpr Profile ISSN{Folding::XOnly, each_place<issn>, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
+inline constexpr Profile ISIN{Folding::Upper, each_place<isin>, true, last_character, Arithmetic::LuhnLetters, 0};
+inline constexpr Profile LEI{Folding::Upper, each_place<lei>, true, lei_check, Arithmetic::Mod97, NO_COUNTRY};
+inline constexpr Profile EAN{Folding::None, each_place<digits>, true, last_character, Arithmetic::Gs1, NO_COUNTRY};
+inline constexpr Profile VAT{Folding::Upper, each_place<vat>, true, vat_check, Arithmetic::None, 0};
+inline constexpr Profile EMAIL_PROFILE{Folding::None, each_place<email>, false,
                                  no_check,       Arithmetic::None,  NO_COUNTRY};
 
 }  // namespace cobalis::repair::layouts

@@ -56,8 +56,8 @@ bool normal_form(std::string_view input, const kinds::Kind& kind, Normal& out) n
 constexpr bool allowed(const Alphabet& layout, char c) noexcept { return layout.has(c); }
 
 // The first place of `s` holding a character its layout does not allow.
-std::optional<std::size_t> first_misplaced(const Spec& spec, const Places& places, std::string_view s) noexcept {
-    if (!spec.fixed_layout) return std::nullopt;
+std::optional<std::size_t> first_misplaced(const Profile& profile, const Places& places, std::string_view s) noexcept {
+    if (!profile.fixed_layout) return std::nullopt;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (!allowed(*places.at[i], s[i])) return i;
     }
@@ -69,7 +69,7 @@ using Predicate = bool (*)(std::string_view) noexcept;
 // The check characters that make `s` valid with the rest unchanged, written
 // into `out`: the only such character, or for two digits read as one number
 // the pair in the usual range (see CandidateChecks::solve_pair).
-bool implied_check(const Spec& spec, const Places& places, CheckPlace place, std::string_view s, Predicate is_valid,
+bool implied_check(const Profile& profile, const Places& places, CheckPlace place, std::string_view s, Predicate is_valid,
                    std::array<char, 2>& out) noexcept {
     InlineString candidate(s);
     char* const bytes = candidate.raw();
@@ -77,7 +77,7 @@ bool implied_check(const Spec& spec, const Places& places, CheckPlace place, std
     std::array<std::array<char, 2>, 2> pairs{};
     if (place.count == 2) {
         // Two check digits of MOD 97-10, found in one pass.
-        const std::size_t solutions = CandidateChecks::implied_pair(spec.arithmetic, s, k, pairs);
+        const std::size_t solutions = CandidateChecks::implied_pair(profile.arithmetic, s, k, pairs);
         if (solutions != CandidateChecks::NOT_SOLVED) {
             for (std::size_t i = 0; i < solutions; ++i) {
                 bytes[k] = pairs[i][0];
@@ -91,7 +91,7 @@ bool implied_check(const Spec& spec, const Places& places, CheckPlace place, std
         }
     }
     CandidateChecks checks;
-    checks.prepare(spec.arithmetic, s);
+    checks.prepare(profile.arithmetic, s);
     if (place.count == 1) {
         const Alphabet& layout = *places.at[k];
         std::array<char, 2> solved{};
@@ -130,7 +130,7 @@ bool implied_check(const Spec& spec, const Places& places, CheckPlace place, std
     for (const char c : places.at[k]->chars()) {
         bytes[k] = c;
         CandidateChecks with_first;
-        with_first.prepare(spec.arithmetic, candidate.view());
+        with_first.prepare(profile.arithmetic, candidate.view());
         for (const char d : places.at[k + 1]->chars()) {
             if (!with_first.substitution(k + 1, d)) continue;
             bytes[k + 1] = d;
@@ -257,17 +257,17 @@ Explanation explain(std::size_t kind_number, std::string_view input, bool strict
     Normal normal;
     if (!normal_form(input, kind, normal)) return e;
     const std::string_view s = normal.compact.view();
-    const Spec& spec = kind.repair;
+    const Profile& profile = kind.repair;
     Places places;
-    spec.layout(s, strict, places);
+    profile.layout(s, strict, places);
     switch (*result.error) {
         case ErrorCode::InvalidLength: return e;
         case ErrorCode::InvalidChecksum: {
-            const CheckPlace place = spec.check_place(s, strict);
+            const CheckPlace place = profile.check_place(s, strict);
             if (place.count == 0 || place.count > 2 || place.at + place.count > s.size()) return e;
             std::array<char, 2> expected{};
             const Predicate is_valid = strict ? kind.is_valid_strict : kind.is_valid;
-            if (!implied_check(spec, places, place, s, is_valid, expected)) return e;
+            if (!implied_check(profile, places, place, s, is_valid, expected)) return e;
             e.expected_bytes.bytes = expected;
             e.found_bytes = FixedCode<2>::from(s.substr(place.at, place.count));
             if (place.count == 1) e.found_bytes.bytes[1] = 0;
@@ -277,11 +277,11 @@ Explanation explain(std::size_t kind_number, std::string_view input, bool strict
             return e;
         }
         default: {
-            if (const auto misplaced = first_misplaced(spec, places, s)) {
+            if (const auto misplaced = first_misplaced(profile, places, s)) {
                 e.position = normal.from[*misplaced];
             } else if ((*result.error == ErrorCode::InvalidCountry || *result.error == ErrorCode::UnsupportedCountry) &&
-                       spec.country_at < s.size()) {
-                e.position = normal.from[spec.country_at];
+                       profile.country_at < s.size()) {
+                e.position = normal.from[profile.country_at];
             } else if (*result.error == ErrorCode::InvalidPrefix && !s.empty()) {
                 e.position = normal.from[0];
             }
@@ -304,16 +304,16 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
     out.compact = normal.compact;
     const std::string_view s = out.compact.view();
     const std::size_t n = s.size();
-    const Spec& spec = kind.repair;
+    const Profile& profile = kind.repair;
     if (n == 0) return;
     Places places;
-    spec.layout(s, strict, places);
+    profile.layout(s, strict, places);
 
     // Characters outside their place's layout: every one must be edited, so
     // one edit repairs at most two of them, side by side.
     std::array<std::size_t, 2> misplaced{};
     std::size_t misplaced_count = 0;
-    if (spec.fixed_layout) {
+    if (profile.fixed_layout) {
         for (std::size_t i = 0; i < n; ++i) {
             if (allowed(*places.at[i], s[i])) continue;
             if (misplaced_count == 2) return;
@@ -328,7 +328,7 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
     };
 
     CandidateChecks checks;
-    checks.prepare(spec.arithmetic, s);
+    checks.prepare(profile.arithmetic, s);
     InlineString candidate = out.compact;
     char* const bytes = candidate.raw();
 
@@ -336,7 +336,7 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
         const char a = s[k];
         const char b = s[k + 1];
         if (a == b || !edits_all_misplaced(k, k + 1)) continue;
-        if (spec.fixed_layout && (!allowed(*places.at[k], b) || !allowed(*places.at[k + 1], a))) continue;
+        if (profile.fixed_layout && (!allowed(*places.at[k], b) || !allowed(*places.at[k + 1], a))) continue;
         if (!checks.swap(k)) continue;
         bytes[k] = b;
         bytes[k + 1] = a;

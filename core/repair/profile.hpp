@@ -84,7 +84,7 @@ using CheckPlacer = CheckPlace (*)(std::string_view compact, bool strict) noexce
 
 inline constexpr std::size_t NO_COUNTRY = static_cast<std::size_t>(-1);
 
-struct Spec {
+struct Profile {
     Folding folding;
     Layout layout;
     // Whether a character outside its place's layout can be blamed for a
