@@ -4,6 +4,8 @@
 // which read the normal form itself.
 #include "core/validators/iban.hpp"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -161,6 +163,65 @@ bool passes_international_checks(std::string_view input) noexcept {
     return kernels::mod97_verdict<InternationalChecks>(input);
 }
 
+// The strict rules past the international checks, for an IBAN that has
+// passed them and whose normal form opens with `head`: the layout's letters
+// read from the text again. Kept out of the kernels' bodies.
+[[gnu::noinline]] bool strict_rules_hold(std::string_view input, std::uint32_t head) noexcept {
+    InlineString s;
+    NormalForm normal_form{input, s, true};
+    return !national_failure(input, head, layout_of_country(head), registered_length(head), normal_form);
+}
+
+// The national check digits of an IBAN written compact (`compact`) or
+// otherwise, read from its normal form.
+[[gnu::noinline]] bool national_check_of(NationalCheck check, std::string_view input, bool compact) noexcept {
+    InlineString s;
+    NormalForm normal_form{input, s, true};
+    normal_form.is_input = compact && std::none_of(input.begin(), input.end(), [](char c) { return is_lower(c); });
+    return national_check_holds(check, normal_form());
+}
+
+inline constexpr auto PRINTED_SPACES = [] {
+    std::array<Places, kernels::TEXT_PLACES + 1> spaces{};
+    for (std::size_t n = 0; n < spaces.size(); ++n) spaces[n] = printed_spaces(n);
+    return spaces;
+}();
+
+// Letters in bytes 0 and 1 of a head, folded to upper case: bit 5 cleared.
+inline constexpr std::uint32_t COUNTRY_CASE_BITS = 0x2020;
+
+// The international checks and then strict's: where the AVX2 kernel has read
+// the text from its windows, its letters' places come with the answer, and
+// a text written compact or printed in groups of four has them in its normal
+// form at once.
+struct StrictChecks {
+    static constexpr std::size_t CAPACITY = InlineString::CAPACITY;
+    static constexpr std::size_t SHORTEST = SHORTEST_IBAN;
+
+    static bool pass(const kernels::NormalMod97& f, std::string_view text) noexcept {
+        return all_pass(facts_of(f)) && strict_rules_hold(text, f.head);
+    }
+
+    static bool pass(const kernels::RearrangedMod97& r, std::uint32_t head, std::string_view text) noexcept {
+        if (!all_pass(facts_of(r, head))) return false;
+        head &= ~COUNTRY_CASE_BITS;
+        if (!issued_check_digits(head)) return false;
+        const std::size_t n = text.size();
+        const Places dropped = ~r.kept & (n < kernels::TEXT_PLACES ? (Places{1} << n) - 1 : ~Places{0});
+        Places letters;
+        if (dropped == 0) {
+            letters = r.letters;
+        } else if (dropped == PRINTED_SPACES[n]) {
+            letters = without_spaces(r.letters);
+        } else {
+            return strict_rules_hold(text, head);
+        }
+        const Layout& layout = layout_of_country(head);
+        if (!layout_holds(layout, letters)) return false;
+        return layout.check == NationalCheck::None || national_check_of(layout.check, text, dropped == 0);
+    }
+};
+
 }  // namespace
 
 ValidationResult validate(std::string_view input) noexcept { return validate_with<false>(input); }
@@ -168,23 +229,9 @@ bool is_valid(std::string_view input) noexcept { return passes_international_che
 
 ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<true>(input); }
 
-// Strict is_valid: the plain answer first, as most invalid inputs fail
-// there; an IBAN that passes it has a registered country and its length,
-// and the country's layout and national check follow.
-bool is_valid_strict(std::string_view input) noexcept {
-    if (!passes_international_checks(input)) return false;
-    // The country's letters, of either case, then the check digits: most
-    // IBANs begin with them.
-    const char first = to_upper(input[0]), second = to_upper(input[1]);
-    const std::uint32_t head = is_upper(first) && is_upper(second) && is_digit(input[2]) && is_digit(input[3])
-                                   ? std::uint32_t{static_cast<std::uint8_t>(first)} |
-                                         std::uint32_t{static_cast<std::uint8_t>(second)} << 8 |
-                                         std::uint32_t{static_cast<std::uint8_t>(input[2])} << 16 |
-                                         std::uint32_t{static_cast<std::uint8_t>(input[3])} << 24
-                                   : kernels::scalar::head_of_normal_form(input);
-    InlineString s;
-    NormalForm normal_form{input, s, true};
-    return !national_failure(input, head, layout_of_country(head), registered_length(head), normal_form);
-}
+// Strict is_valid: the international checks and strict's in one kernel
+// call; most invalid inputs fail the former, and an IBAN that passes them has
+// a registered country and its length.
+bool is_valid_strict(std::string_view input) noexcept { return kernels::mod97_verdict<StrictChecks>(input); }
 
 }  // namespace cobalis::validators::iban
