@@ -19,6 +19,9 @@
 
 namespace cobalis::kernels {
 
+// The text's places that RearrangedMod97 marks: those of one or two windows.
+inline constexpr std::size_t TEXT_PLACES = 64;
+
 struct RearrangedMod97 {
     std::uint32_t residue;       // equal to the rearranged normal form, read as one number, mod 97; below 2^32
     std::uint32_t size;          // bytes of the normal form
@@ -26,6 +29,9 @@ struct RearrangedMod97 {
     std::uint32_t head_digits;   // bit i: the text's byte i, i < 4, is a digit
     bool all_alphanumeric;       // every byte of the normal form a digit or a letter
     bool head_in_place;          // the text's first four bytes are kept; when not, the other fields say nothing
+    // Bit i: the text's byte i, i < 64, is a letter of either case (`letters`),
+    // is kept in the normal form (`kept`); the windows hold them anyway.
+    std::uint64_t letters = 0, kept = 0;
 
     constexpr std::uint32_t remainder() const noexcept { return residue % MODULUS; }
 };
@@ -41,6 +47,12 @@ constexpr RearrangedMod97 mod97_rearranged(std::string_view text) noexcept {
         letters |= std::uint32_t{Upper::is(FoldUpper::apply(byte))} << i;
         digits |= std::uint32_t{Digits::is(byte)} << i;
     }
+    std::uint64_t text_letters = 0, kept = 0;
+    for (std::size_t i = 0; i < text.size() && i < TEXT_PLACES; ++i) {
+        const auto byte = static_cast<std::uint8_t>(text[i]);
+        text_letters |= std::uint64_t{Upper::is(FoldUpper::apply(byte))} << i;
+        kept |= std::uint64_t{!Separators::is(byte)} << i;
+    }
     const NormalMod97 head = mod97_of_normal_form(text.substr(0, HEAD), HEAD);
     const NormalMod97 tail = mod97_of_normal_form(text.substr(HEAD), text.size());
     return {(tail.remainder() * power_of_ten(head.places) + head.remainder()) % MODULUS,
@@ -48,7 +60,9 @@ constexpr RearrangedMod97 mod97_rearranged(std::string_view text) noexcept {
             letters,
             digits,
             head.all_alphanumeric && tail.all_alphanumeric,
-            true};
+            true,
+            text_letters,
+            kept};
 }
 
 }  // namespace scalar
@@ -68,6 +82,12 @@ alignas(2 * BLOCK) inline constexpr Row HEAD_TO_END = [] {
     return order;
 }();
 
+// A mask over short_window(p, size) as places of the text: its second block
+// holds bytes size - 16 on, of which those before 16 are repeats.
+constexpr std::uint64_t short_window_places(std::uint32_t window, std::size_t size) noexcept {
+    return (window & 0xFFFF) | std::uint64_t{(window >> BLOCK) >> (2 * BLOCK - size)} << BLOCK;
+}
+
 // For 16 <= size <= 32 (fits_short_window). The window's bytes that repeat
 // others are spaces, which weigh nothing wherever they stand.
 [[gnu::target("avx2,popcnt"), gnu::always_inline]] inline RearrangedMod97 mod97_rearranged_short(
@@ -80,7 +100,9 @@ alignas(2 * BLOCK) inline constexpr Row HEAD_TO_END = [] {
             w.letters >> HEAD_AT,
             (w.alphanumeric & ~w.letters) >> HEAD_AT,
             (w.keep & ~w.alphanumeric) == 0,
-            (w.keep >> HEAD_AT) == first(HEAD)};
+            (w.keep >> HEAD_AT) == first(HEAD),
+            short_window_places(std::rotl(w.letters, static_cast<int>(HEAD)), size),
+            short_window_places(std::rotl(w.keep, static_cast<int>(HEAD)), size)};
 }
 
 // The texts read as two windows: blocks 0 and 1, then 2 and 3.
@@ -113,6 +135,19 @@ alignas(2 * BLOCK) inline constexpr Row LAST_PLACES = [] {
     return _mm256_blendv_epi8(row_of(tables().spaces), x, _mm256_cmpgt_epi8(row_of(PLACE_IN_BLOCK), bounds));
 }
 
+// Masks over the two windows as weighed (front: the text's bytes 4..31, then
+// the second window's first four; back: the rest of the second window, then
+// the text's first four) as places of the text. The second window's first
+// block holds bytes min(32, size - 16) on, its second bytes size - 16 on;
+// the bytes they repeat are spaces, in no mask.
+constexpr std::uint64_t two_window_places(std::uint32_t front, std::uint32_t back, std::size_t size) noexcept {
+    constexpr unsigned HEAD_AT = 2 * BLOCK - HEAD;
+    const std::uint32_t first_window = front << HEAD | back >> HEAD_AT;
+    const std::uint32_t second_window = back << HEAD | front >> HEAD_AT;
+    return first_window | std::uint64_t{second_window & 0xFFFF} << std::min(2 * BLOCK, size - BLOCK) |
+           std::uint64_t{second_window >> BLOCK} << (size - BLOCK);
+}
+
 // For 33 <= size <= 64 (fits_two_windows): mod97_rearranged_short over two
 // windows, the head moved from the first window's start to the second's end.
 [[gnu::target("avx2,popcnt"), gnu::always_inline]] inline RearrangedMod97 mod97_rearranged_two_windows(
@@ -132,7 +167,9 @@ alignas(2 * BLOCK) inline constexpr Row LAST_PLACES = [] {
             back.letters >> HEAD_AT,
             (back.alphanumeric & ~back.letters) >> HEAD_AT,
             strangers == 0,
-            (back.keep >> HEAD_AT) == first(HEAD)};
+            (back.keep >> HEAD_AT) == first(HEAD),
+            two_window_places(front.letters, back.letters, size),
+            two_window_places(front.keep, back.keep, size)};
 }
 
 }  // namespace avx2

@@ -7,10 +7,13 @@
 //
 //   static constexpr std::size_t CAPACITY;  // the normal form's capacity
 //   static constexpr std::size_t SHORTEST;  // no shorter normal form passes
-//   static bool pass(const NormalMod97&);
+//   static bool pass(const NormalMod97&, std::string_view text);
 //   // The same answer, over MOD 97-10 with the first four bytes moved to
 //   // the end, for a text whose first four bytes are `head`:
-//   static bool pass(const RearrangedMod97&, std::uint32_t head);
+//   static bool pass(const RearrangedMod97&, std::uint32_t head, std::string_view text);
+//
+// The text itself is there for checks that read more of it than MOD 97-10
+// tells; the others ignore it.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +31,7 @@ namespace scalar {
 
 template <class Checks>
 bool mod97_verdict(const char* p, std::size_t size) noexcept {
-    return Checks::pass(mod97_of_normal_form({p, size}, Checks::CAPACITY));
+    return Checks::pass(mod97_of_normal_form({p, size}, Checks::CAPACITY), {p, size});
 }
 
 }  // namespace scalar
@@ -38,7 +41,7 @@ namespace ssse3 {
 
 template <class Checks>
 [[gnu::target("ssse3,popcnt")]] bool mod97_verdict(const char* p, std::size_t size) noexcept {
-    return Checks::pass(mod97_of_normal_form(p, size, Checks::CAPACITY));
+    return Checks::pass(mod97_of_normal_form(p, size, Checks::CAPACITY), {p, size});
 }
 
 }  // namespace ssse3
@@ -50,7 +53,7 @@ namespace avx2 {
 template <class Checks>
 [[gnu::target("avx2,popcnt"), gnu::noinline]] bool mod97_verdict_in_general(const char* p,
                                                                           std::size_t size) noexcept {
-    return Checks::pass(mod97_of_normal_form(p, size, Checks::CAPACITY));
+    return Checks::pass(mod97_of_normal_form(p, size, Checks::CAPACITY), {p, size});
 }
 
 // Texts of one or two windows whose head is in place, most of those written
@@ -69,7 +72,7 @@ template <class Checks>
         return mod97_verdict_in_general<Checks>(p, size);
     }
     if (!r.head_in_place) return mod97_verdict_in_general<Checks>(p, size);
-    return Checks::pass(r, sse2::load32(p));
+    return Checks::pass(r, sse2::load32(p), {p, size});
 }
 
 }  // namespace avx2

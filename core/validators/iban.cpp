@@ -4,6 +4,8 @@
 // which read the normal form itself.
 #include "core/validators/iban.hpp"
 
+#include <array>
+#include <cstring>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -44,7 +46,7 @@ static_assert([] {
 
 // The places of the printed form moved to those of the normal form: every
 // fifth place, a space, dropped.
-constexpr Places without_spaces(Places printed) noexcept {
+constexpr Places without_spaces_by_group(Places printed) noexcept {
     Places normal = 0;
     for (std::size_t group = 0; 5 * group < kernels::SHORT_TEXT; ++group) {
         normal |= ((printed >> (5 * group)) & 0xF) << (4 * group);
@@ -52,6 +54,42 @@ constexpr Places without_spaces(Places printed) noexcept {
     return normal;
 }
 
+// The same in four steps for places whose spaces are clear (no letter
+// stands there): group g moves right by g places, by 1, 2, 4 and 8 in turn
+// for the bits of g, each step moving the groups that take it at once. Two
+// groups stay at least four places apart after every step, so none
+// overtakes another.
+inline constexpr std::array<Places, 4> GROUP_STEPS = [] {
+    std::array<Places, 4> steps{};
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        for (std::size_t group = 0; 5 * group < kernels::SHORT_TEXT; ++group) {
+            if (((group >> k) & 1) == 0) continue;
+            // Where the group stands once the steps before k have moved it.
+            const std::size_t at = 5 * group - (group & ((std::size_t{1} << k) - 1));
+            for (std::size_t b = 0; b < 4 && at + b < kernels::SHORT_TEXT; ++b) steps[k] |= Places{1} << (at + b);
+        }
+    }
+    return steps;
+}();
+
+constexpr Places without_spaces(Places printed) noexcept {
+    for (std::size_t k = 0; k < GROUP_STEPS.size(); ++k) {
+        const Places moving = printed & GROUP_STEPS[k];
+        printed = (printed ^ moving) | moving >> (std::size_t{1} << k);
+    }
+    return printed;
+}
+static_assert([] {
+    constexpr Places SPACES = printed_spaces(kernels::SHORT_TEXT + 1);
+    Places x = 0x9E37'79B9'7F4A'7C15;
+    for (std::size_t n = 0; n < 200; ++n) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        for (const Places letters : {x & ~SPACES, ~SPACES >> (n % 64) << (n % 64)}) {
+            if (without_spaces(letters) != without_spaces_by_group(letters)) return false;
+        }
+    }
+    return true;
+}());
 static_assert(without_spaces(letter_places("GB82 WEST 1234 5698 7654 32")) == letter_places("GB82WEST12345698765432"));
 static_assert(printed_spaces(27) == kernels::set_masks<SPACE>("GB82 WEST 1234 5698 7654 32")[0]);
 
@@ -161,6 +199,78 @@ bool passes_international_checks(std::string_view input) noexcept {
     return kernels::mod97_verdict<InternationalChecks>(input);
 }
 
+// The strict rules past the international checks, for an IBAN that has
+// passed them and whose normal form opens with `head`: the layout's letters
+// read from the text again. Kept out of the kernels' bodies.
+[[gnu::noinline]] bool strict_rules_hold(std::string_view input, std::uint32_t head) noexcept {
+    InlineString s;
+    NormalForm normal_form{input, s, true};
+    return !national_failure(input, head, layout_of_country(head), registered_length(head), normal_form);
+}
+
+// The national check digits of an IBAN written compact or printed in groups
+// of four (`compact` or not), its normal form's letters at `letters`: the
+// normal form put together here, the printed form's groups moved four bytes
+// at a time and its letters folded, without a pass over every byte.
+[[gnu::noinline]] bool national_check_of(NationalCheck check, std::string_view input, Places letters,
+                                         bool compact) noexcept {
+    std::array<char, kernels::TEXT_PLACES> normal;
+    const std::size_t n = input.size();
+    std::size_t length = n;
+    if (compact) {
+        std::memcpy(normal.data(), input.data(), n);
+    } else {
+        std::size_t from = 0, to = 0;
+        for (; from + 4 <= n; from += 5, to += 4) std::memcpy(normal.data() + to, input.data() + from, 4);
+        for (; from < n; ++from, ++to) normal[to] = input[from];
+        length = to;
+    }
+    for (; letters != 0; letters &= letters - 1) normal[static_cast<std::size_t>(std::countr_zero(letters))] &= ~0x20;
+    return national_check_holds(check, {normal.data(), length});
+}
+
+// printed_spaces(n) for every text the windows hold.
+inline constexpr auto PRINTED_SPACES = [] {
+    std::array<Places, kernels::TEXT_PLACES + 1> spaces{};
+    for (std::size_t n = 0; n < spaces.size(); ++n) spaces[n] = printed_spaces(n);
+    return spaces;
+}();
+
+// Letters in bytes 0 and 1 of a head, folded to upper case: bit 5 cleared.
+inline constexpr std::uint32_t COUNTRY_CASE_BITS = 0x2020;
+
+// The international checks and then strict's: where the AVX2 kernel has read
+// the text from its windows, its letters' places come with the answer, and
+// a text written compact or printed in groups of four has them in its normal
+// form at once.
+struct StrictChecks {
+    static constexpr std::size_t CAPACITY = InlineString::CAPACITY;
+    static constexpr std::size_t SHORTEST = SHORTEST_IBAN;
+
+    static bool pass(const kernels::NormalMod97& f, std::string_view text) noexcept {
+        return all_pass(facts_of(f)) && strict_rules_hold(text, f.head);
+    }
+
+    static bool pass(const kernels::RearrangedMod97& r, std::uint32_t head, std::string_view text) noexcept {
+        if (!all_pass(facts_of(r, head))) return false;
+        head &= ~COUNTRY_CASE_BITS;
+        if (!issued_check_digits(head)) return false;
+        const std::size_t n = text.size();
+        const Places dropped = ~r.kept & (n < kernels::TEXT_PLACES ? (Places{1} << n) - 1 : ~Places{0});
+        Places letters;
+        if (dropped == 0) {
+            letters = r.letters;
+        } else if (dropped == PRINTED_SPACES[n]) {
+            letters = without_spaces(r.letters);
+        } else {
+            return strict_rules_hold(text, head);
+        }
+        const Layout& layout = layout_of_country(head);
+        if (!layout_holds(layout, letters)) return false;
+        return layout.check == NationalCheck::None || national_check_of(layout.check, text, letters, dropped == 0);
+    }
+};
+
 }  // namespace
 
 ValidationResult validate(std::string_view input) noexcept { return validate_with<false>(input); }
@@ -168,23 +278,9 @@ bool is_valid(std::string_view input) noexcept { return passes_international_che
 
 ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<true>(input); }
 
-// Strict is_valid: the plain answer first, as most invalid inputs fail
-// there; an IBAN that passes it has a registered country and its length,
-// and the country's layout and national check follow.
-bool is_valid_strict(std::string_view input) noexcept {
-    if (!passes_international_checks(input)) return false;
-    // The country's letters, of either case, then the check digits: most
-    // IBANs begin with them.
-    const char first = to_upper(input[0]), second = to_upper(input[1]);
-    const std::uint32_t head = is_upper(first) && is_upper(second) && is_digit(input[2]) && is_digit(input[3])
-                                   ? std::uint32_t{static_cast<std::uint8_t>(first)} |
-                                         std::uint32_t{static_cast<std::uint8_t>(second)} << 8 |
-                                         std::uint32_t{static_cast<std::uint8_t>(input[2])} << 16 |
-                                         std::uint32_t{static_cast<std::uint8_t>(input[3])} << 24
-                                   : kernels::scalar::head_of_normal_form(input);
-    InlineString s;
-    NormalForm normal_form{input, s, true};
-    return !national_failure(input, head, layout_of_country(head), registered_length(head), normal_form);
-}
+// Strict is_valid: the international checks and strict's in one kernel
+// call; most invalid inputs fail the former, and an IBAN that passes them has
+// a registered country and its length.
+bool is_valid_strict(std::string_view input) noexcept { return kernels::mod97_verdict<StrictChecks>(input); }
 
 }  // namespace cobalis::validators::iban

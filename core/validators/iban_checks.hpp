@@ -178,8 +178,10 @@ constexpr Facts facts_of(const kernels::RearrangedMod97& r, std::uint32_t head) 
 struct InternationalChecks {
     static constexpr std::size_t CAPACITY = InlineString::CAPACITY;
     static constexpr std::size_t SHORTEST = SHORTEST_IBAN;
-    static constexpr bool pass(const kernels::NormalMod97& f) noexcept { return all_pass(facts_of(f)); }
-    static constexpr bool pass(const kernels::RearrangedMod97& r, std::uint32_t head) noexcept {
+    static constexpr bool pass(const kernels::NormalMod97& f, std::string_view) noexcept {
+        return all_pass(facts_of(f));
+    }
+    static constexpr bool pass(const kernels::RearrangedMod97& r, std::uint32_t head, std::string_view) noexcept {
         return all_pass(facts_of(r, head));
     }
 };
@@ -195,9 +197,9 @@ static_assert(first_failure_of("G382WEST12345698765432") == ErrorCode::InvalidCo
 static_assert(first_failure_of("GBX2WEST12345698765432") == ErrorCode::InvalidStructure);
 static_assert(first_failure_of("GB82WEST1234569876543!") == ErrorCode::InvalidCharset);
 static_assert(first_failure_of("GB82") == ErrorCode::InvalidLength);
-static_assert(InternationalChecks::pass(kernels::scalar::mod97_rearranged("gb82WEST12345698765432"), 0x32386267));
-static_assert(!InternationalChecks::pass(kernels::scalar::mod97_rearranged("GB82WEST12345698765433"), 0x32384247));
-static_assert(!InternationalChecks::pass(kernels::scalar::mod97_rearranged("G382WEST12345698765432"), 0x32383347));
+static_assert(InternationalChecks::pass(kernels::scalar::mod97_rearranged("gb82WEST12345698765432"), 0x32386267, {}));
+static_assert(!InternationalChecks::pass(kernels::scalar::mod97_rearranged("GB82WEST12345698765433"), 0x32384247, {}));
+static_assert(!InternationalChecks::pass(kernels::scalar::mod97_rearranged("G382WEST12345698765432"), 0x32383347, {}));
 
 // ---- strict: the registry's BBAN layout and the national check digits --------
 
