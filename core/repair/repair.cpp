@@ -66,6 +66,22 @@ std::optional<std::size_t> first_misplaced(const Profile& profile, const Places&
 
 using Predicate = bool (*)(std::string_view) noexcept;
 
+// The first of `count` check-digit pairs that makes the candidate valid when
+// written at k and k + 1, into `out`; false when none does.
+bool first_valid_pair(const std::array<std::array<char, 2>, 2>& pairs, std::size_t count, std::size_t k,
+                      InlineString& candidate, Predicate is_valid, std::array<char, 2>& out) noexcept {
+    char* const bytes = candidate.raw();
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes[k] = pairs[i][0];
+        bytes[k + 1] = pairs[i][1];
+        if (is_valid(candidate.view())) {
+            out = pairs[i];
+            return true;
+        }
+    }
+    return false;
+}
+
 // The check characters that make `s` valid with the rest unchanged, written
 // into `out`: the only such character, or for two digits read as one number
 // the pair in the usual range (see CandidateChecks::solve_pair).
@@ -79,15 +95,7 @@ bool implied_check(const Profile& profile, const Places& places, CheckPlace plac
         // Two check digits of MOD 97-10, found in one pass.
         const std::size_t solutions = CandidateChecks::implied_pair(profile.arithmetic, s, k, pairs);
         if (solutions != CandidateChecks::NOT_SOLVED) {
-            for (std::size_t i = 0; i < solutions; ++i) {
-                bytes[k] = pairs[i][0];
-                bytes[k + 1] = pairs[i][1];
-                if (is_valid(candidate.view())) {
-                    out = pairs[i];
-                    return true;
-                }
-            }
-            return false;
+            return first_valid_pair(pairs, solutions, k, candidate, is_valid, out);
         }
     }
     CandidateChecks checks;
@@ -114,15 +122,7 @@ bool implied_check(const Profile& profile, const Places& places, CheckPlace plac
     // Two check digits read together as a number.
     const std::size_t solutions = checks.solve_pair(k, pairs);
     if (solutions != CandidateChecks::NOT_SOLVED) {
-        for (std::size_t i = 0; i < solutions; ++i) {
-            bytes[k] = pairs[i][0];
-            bytes[k + 1] = pairs[i][1];
-            if (is_valid(candidate.view())) {
-                out = pairs[i];
-                return true;
-            }
-        }
-        return false;
+        return first_valid_pair(pairs, solutions, k, candidate, is_valid, out);
     }
     // Two check characters of other arithmetic: the first tried against
     // every second; none named where more than one pair would do.
