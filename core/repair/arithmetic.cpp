@@ -1,14 +1,17 @@
 #include "core/repair/arithmetic.hpp"
 
+#include "core/algorithms/luhn.hpp"
+#include "core/algorithms/mod97_10.hpp"
+#include "core/validators/text.hpp"
+
 namespace cobalis::repair {
 
 namespace {
 
-constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
-constexpr bool is_letter(char c) noexcept { return c >= 'A' && c <= 'Z'; }
+using algorithms::luhn::DOUBLED;
+using algorithms::mod97_10::POWERS_OF_TEN;
+using validators::is_digit;
 
-// A digit doubled, its two digits added: what Luhn counts for every second digit.
-constexpr std::array<std::uint8_t, 10> DOUBLED{0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
 // The digit whose doubled sum is the index.
 constexpr std::array<std::uint8_t, 10> HALVED{0, 5, 1, 6, 2, 7, 3, 8, 4, 9};
 static_assert([] {
@@ -26,24 +29,14 @@ static_assert([] {
     return true;
 }());
 
-// Letters read as 10..35 and digits as themselves; how many decimal digits each reads as.
-constexpr unsigned value_of(char c) noexcept {
-    return is_digit(c) ? static_cast<unsigned>(c - '0') : is_letter(c) ? static_cast<unsigned>(c - 'A') + 10 : 0;
-}
-constexpr unsigned digits_of(char c) noexcept { return is_digit(c) ? 1 : is_letter(c) ? 2 : 0; }
+// Letters read as 10..35 and digits as themselves, as MOD 97-10 reads them;
+// how many decimal digits each reads as (none for any other byte).
+using algorithms::mod97_10::BYTE_READINGS;
+constexpr unsigned value_of(char c) noexcept { return BYTE_READINGS.value[static_cast<unsigned char>(c)]; }
+constexpr unsigned digits_of(char c) noexcept { return BYTE_READINGS.width[static_cast<unsigned char>(c)]; }
 
-// 10^e mod 97, for e mod 96 (10^96 = 1 mod 97).
-constexpr std::array<std::uint8_t, 96> make_powers() noexcept {
-    std::array<std::uint8_t, 96> p{};
-    unsigned v = 1;
-    for (auto& x : p) {
-        x = static_cast<std::uint8_t>(v);
-        v = v * 10 % 97;
-    }
-    return p;
-}
-constexpr std::array<std::uint8_t, 96> POWERS = make_powers();
-constexpr unsigned power(std::size_t e) noexcept { return POWERS[e < 96 ? e : e % 96]; }
+// 10^e mod 97.
+constexpr unsigned power(std::size_t e) noexcept { return algorithms::mod97_10::power_of_ten(e); }
 
 // What a character adds to a Luhn sum when `odd` says its last digit stands
 // an odd number of places from the right (and so is doubled).
@@ -253,7 +246,7 @@ std::size_t CandidateChecks::implied_pair(Arithmetic arithmetic, std::string_vie
             ++place;  // a zero digit
         } else {
             const char c = s[i + rotation < n ? i + rotation : i + rotation - n];
-            sum += std::uint64_t{value_of(c)} * POWERS[place];
+            sum += std::uint64_t{value_of(c)} * POWERS_OF_TEN[place];
             place += digits_of(c);
         }
         if (place >= 96) place -= 96;

@@ -14,7 +14,9 @@
 
 #include "core/kinds.hpp"
 #include "core/repair/repair.hpp"
+#include "python/convert.hpp"
 #include "python/errors.hpp"
+#include "python/kernel_level.hpp"
 
 namespace cobalis::python {
 namespace {
@@ -92,7 +94,7 @@ PyObject* explain(PyObject*, PyObject* const* args, Py_ssize_t nargs) noexcept {
     if (!parse("explain", args, nargs, 3, number, input, strict, unused)) return nullptr;
     const repair::Explanation e = repair::explain(number, input, strict);
     if (!e.error) return PyTuple_Pack(4, Py_None, Py_None, Py_None, Py_None);
-    PyObject* error = text_or_none(error_text(*e.error));
+    PyObject* error = Py_NewRef(error_object(*e.error));
     PyObject* position = e.position ? PyLong_FromSize_t(characters_before(input, *e.position)) : Py_NewRef(Py_None);
     PyObject* expected = text_or_none(e.expected());
     PyObject* found = text_or_none(e.found());
@@ -151,6 +153,9 @@ PyModuleDef module_def = {
 
 PyMODINIT_FUNC PyInit__cobalis_explain(void) {
     try {
+        // The repairs confirm every candidate with the kinds' fast paths, so
+        // this module obeys COBALIS_KERNELS as the others do.
+        if (!cobalis::python::kernel_level_usable() || !cobalis::python::init_strings()) return nullptr;
         return PyModule_Create2(&cobalis::python::module_def, PYTHON_ABI_VERSION);
     } catch (...) {
         return cobalis::python::raise_internal_fault("module initialisation failed");
