@@ -2,6 +2,7 @@
 
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/mod97_10.hpp"
+#include "core/kernels/mod97.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::repair {
@@ -47,6 +48,20 @@ constexpr unsigned luhn_term(char c, bool odd) noexcept {
     return one(v % 10, odd) + one(v / 10, !odd);
 }
 
+// A term of a sum of place values: `c` at `d` places from the right.
+template <Arithmetic A>
+constexpr unsigned place_term(char c, std::size_t d) noexcept {
+    const bool odd = (d & 1) != 0;
+    if constexpr (A == Arithmetic::Luhn) {
+        return is_digit(c) ? (odd ? DOUBLED[c - '0'] : static_cast<unsigned>(c - '0')) : 0;
+    } else if constexpr (A == Arithmetic::Gs1) {
+        return is_digit(c) ? static_cast<unsigned>(c - '0') * (odd ? 3 : 1) : 0;
+    } else {
+        const unsigned v = is_digit(c) ? static_cast<unsigned>(c - '0') : c == 'X' ? 10 : 0;
+        return v * static_cast<unsigned>((d + 1) % 11) % 11;
+    }
+}
+
 }  // namespace
 
 void CandidateChecks::prepare(Arithmetic arithmetic, std::string_view s) noexcept {
@@ -62,8 +77,14 @@ void CandidateChecks::prepare(Arithmetic arithmetic, std::string_view s) noexcep
         case Arithmetic::Mod11: {
             modulus_ = arithmetic == Arithmetic::Mod11 ? 11 : 10;
             // At most 254 terms below 11 * 10 each (a term is reduced): no overflow.
-            unsigned sum = 0;
-            for (std::size_t i = 0; i < n; ++i) sum += term(s_[i], n - 1 - i);
+            const auto sum_of = [&]<Arithmetic A>() {
+                unsigned sum = 0;
+                for (std::size_t i = 0; i < n; ++i) sum += place_term<A>(s_[i], n - 1 - i);
+                return sum;
+            };
+            const unsigned sum = arithmetic == Arithmetic::Luhn  ? sum_of.operator()<Arithmetic::Luhn>()
+                                 : arithmetic == Arithmetic::Gs1 ? sum_of.operator()<Arithmetic::Gs1>()
+                                                                 : sum_of.operator()<Arithmetic::Mod11>();
             sum_ = sum % modulus_;
             return;
         }
@@ -98,14 +119,10 @@ void CandidateChecks::prepare(Arithmetic arithmetic, std::string_view s) noexcep
 }
 
 unsigned CandidateChecks::term(char c, std::size_t d) const noexcept {
-    const bool odd = (d & 1) != 0;
     switch (arithmetic_) {
-        case Arithmetic::Luhn: return is_digit(c) ? (odd ? DOUBLED[c - '0'] : static_cast<unsigned>(c - '0')) : 0;
-        case Arithmetic::Gs1: return is_digit(c) ? static_cast<unsigned>(c - '0') * (odd ? 3 : 1) : 0;
-        case Arithmetic::Mod11: {
-            const unsigned v = is_digit(c) ? static_cast<unsigned>(c - '0') : c == 'X' ? 10 : 0;
-            return v * static_cast<unsigned>((d + 1) % 11) % 11;
-        }
+        case Arithmetic::Luhn: return place_term<Arithmetic::Luhn>(c, d);
+        case Arithmetic::Gs1: return place_term<Arithmetic::Gs1>(c, d);
+        case Arithmetic::Mod11: return place_term<Arithmetic::Mod11>(c, d);
         default: return 0;
     }
 }
@@ -235,6 +252,18 @@ std::size_t CandidateChecks::implied_pair(Arithmetic arithmetic, std::string_vie
     const std::size_t rotation = arithmetic == Arithmetic::Mod97Iban && n >= 4 ? 4 : 0;
     const std::size_t j = k >= rotation ? k - rotation : k + n - rotation;
     if (k + 1 >= n || j + 1 >= n) return NOT_SOLVED;
+    if (j + 2 == n) {
+        // The pair closes the checked order (an IBAN's once its first four
+        // characters move to the end, a LEI's at its end): the rest reads as
+        // MOD 97-10 reads a number, and the pair must bring 100 times its
+        // remainder to 1.
+        const std::string_view rest_head = rotation == 0 ? s.substr(0, k) : s.substr(rotation);
+        const std::string_view rest_tail = rotation == 0 ? std::string_view{} : s.substr(0, k);
+        const kernels::NormalMod97 head = kernels::mod97_of_normal_form(rest_head, InlineString::CAPACITY);
+        const kernels::NormalMod97 tail = kernels::mod97_of_normal_form(rest_tail, InlineString::CAPACITY);
+        const unsigned r = (head.remainder() * power(tail.places) + tail.remainder()) % 97;
+        return pairs_of((1 + 97 * 100 - r * 100) % 97, out);
+    }
     // Read from the right, each character adds its value times the power of
     // ten of its place: independent terms, no chain of remainders.
     std::uint64_t sum = 0;
