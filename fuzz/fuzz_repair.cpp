@@ -4,7 +4,8 @@
 // buffer of exactly its size so that AddressSanitizer sees any read past it.
 //
 // For every input: explain gives validate's error, a place inside the input
-// and check characters only for a check failure; every suggestion validates
+// and check characters only for a check or form failure, which make the compact form
+// valid in place of the ones it holds; every suggestion validates
 // under the same rules, lies one substitution or one swap of neighbours from
 // the compact form, and none repeats; a valid input has none.
 #include <cstddef>
@@ -43,12 +44,23 @@ void check(std::size_t number, bool strict, std::string_view input) {
     const repair::Explanation e = repair::explain(number, input, strict);
     REQUIRE(e.error == result.error);
     REQUIRE(!e.position || *e.position < input.size());
-    REQUIRE(e.check_length == 0 || e.error == ErrorCode::InvalidChecksum);
+    REQUIRE(e.check_length == 0 || e.error == ErrorCode::InvalidChecksum || e.error == ErrorCode::InvalidStructure);
 
     repair::Suggestions found;
     repair::suggest(number, input, strict, repair::Suggestions::CAPACITY, found);
     const auto is_valid = strict ? kind.is_valid_strict : kind.is_valid;
     REQUIRE(!result.is_valid || found.count == 0);
+    if (e.check_length != 0) {
+        // The check characters explain names make the compact form valid.
+        InlineString fixed = found.compact;
+        const repair::CheckPlace place = kind.repair.check_place(fixed.view(), strict);
+        REQUIRE(place.count == e.check_length && place.at + place.count <= fixed.size());
+        if (place.count == e.check_length && place.at + place.count <= fixed.size()) {
+            REQUIRE(fixed.view().substr(place.at, place.count) == e.found());
+            for (std::size_t i = 0; i < place.count; ++i) fixed.raw()[place.at + i] = e.expected()[i];
+            REQUIRE(is_valid(fixed.view()));
+        }
+    }
     for (std::size_t i = 0; i < found.count; ++i) {
         const InlineString s = found.at(i);
         REQUIRE(is_valid(s.view()));

@@ -46,6 +46,12 @@ CASES = [
     ("vat", "DE 136 695 977", True, "invalid_checksum", 13, "6"),
     ("vat", "IE6433435G", True, "invalid_checksum", 9, "F"),
     ("vat", "XY136695977", False, "unsupported_country", 0, None),
+    # Countries whose form holds the check digit: the form fails, and the digit is named.
+    ("vat", "BE 0403.019.262", False, "invalid_structure", 14, "1"),
+    ("vat", "FI20774741", True, "invalid_structure", 9, "0"),
+    ("vat", "IT00743110158", False, "invalid_structure", 12, "7"),
+    ("vat", "FR41303265045", False, "invalid_structure", None, None),  # a two-character key is not solved
+    ("vat", "DE13669597A", False, "invalid_structure", None, None),  # every digit would do
     ("email", "john.doe.example.com", False, "invalid_structure", None, None),
 ]
 
@@ -76,9 +82,28 @@ def test_valid_identifiers_have_nothing_to_explain_or_suggest(kind):
         assert cobalis.suggest(kind, text, strict=STRICT.get(kind, False)) == []
 
 
+@pytest.mark.parametrize("args, kwargs, error", [
+    (("iso", "x"), {}, ValueError),
+    ((1, "x"), {}, TypeError),
+    (("iban",), {}, TypeError),
+    (("iban", "x", False), {}, TypeError),
+    (("iban", "x"), {"kind": "iban"}, TypeError),
+    (("iban", "x"), {"strictly": True}, TypeError),
+    (("iban", b"GB82"), {}, TypeError),
+    (("iban", 82), {}, TypeError),
+    (("iban", [["GB82"]]), {}, TypeError),
+])
+def test_explain_refuses_bad_arguments(args, kwargs, error):
+    with pytest.raises(error):
+        cobalis.explain(*args, **kwargs)
+
+
+def test_explain_takes_its_arguments_by_name():
+    assert cobalis.explain(text="GB83 WEST 1234 5698 7654 32", kind="iban")["expected"] == "82"
+    assert cobalis.explain("vat", text="DE136695977", strict=True)["expected"] == "6"
+
+
 def test_arguments_are_checked():
-    with pytest.raises(ValueError):
-        cobalis.explain("iso", "x")  # type: ignore[arg-type]
     with pytest.raises(TypeError):
         cobalis.suggest("iban", b"GB82")  # type: ignore[arg-type]
     with pytest.raises(ValueError):

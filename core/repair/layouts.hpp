@@ -47,12 +47,14 @@ constexpr CheckPlace lei_check(std::string_view s, bool) noexcept {
 
 // Two letters of country, then the national number.
 constexpr const Alphabet& vat(std::string_view, std::size_t i) noexcept { return i < 2 ? LETTERS : ALNUM; }
-// The national check characters, which only strict validation reads: most
+// The national check characters: strict validation reads every country's,
+// the plain rules those of the countries whose form holds them (Belgium,
+// Finland, France, Greece, Italy, Poland, Portugal and others). Most
 // countries end in theirs; France's key and the United Kingdom's two check
 // digits stand before the rest, the Netherlands' before the B and the branch,
 // Ireland's letter before its optional second letter.
-constexpr CheckPlace vat_check(std::string_view s, bool strict) noexcept {
-    if (!strict || s.size() < 4) return {};
+constexpr CheckPlace vat_check(std::string_view s, bool) noexcept {
+    if (s.size() < 4) return {};
     const std::string_view cc = s.substr(0, 2);
     if (cc == "FR") return s.size() == 13 ? CheckPlace{2, 2} : CheckPlace{};
     if (cc == "GB") return s.size() == 11 || s.size() == 14 ? CheckPlace{9, 2} : CheckPlace{};

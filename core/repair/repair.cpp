@@ -9,20 +9,6 @@ namespace cobalis::repair {
 
 namespace {
 
-static_assert([] {
-    for (const kinds::Kind& kind : kinds::KINDS) {
-        for (const char c : kind.separators) {
-            if (static_cast<unsigned char>(c) >= 64) return false;
-        }
-    }
-    return true;
-}(), "normal_form keeps the separators as a mask of the bytes below 64");
-
-// A compact form with, for each of its bytes, where the input held it.
-struct Normal {
-    InlineString compact;
-    std::array<std::uint32_t, InlineString::CAPACITY> from;
-};
 
 constexpr char folded(Folding folding, char c) noexcept {
     if (folding == Folding::Upper && c >= 'a' && c <= 'z') return static_cast<char>(c - 0x20);
@@ -30,27 +16,65 @@ constexpr char folded(Folding folding, char c) noexcept {
     return c;
 }
 
-// The kind's normal form, as its normaliser makes it; false when it does not fit.
-bool normal_form(std::string_view input, const kinds::Kind& kind, Normal& out) noexcept {
-    // Separators are all control or punctuation bytes below 64.
-    std::uint64_t separators = 0;
-    for (const char c : kind.separators) separators |= std::uint64_t{1} << (static_cast<unsigned char>(c) % 64);
-    const auto is_separator = [separators](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b < 64 && ((separators >> b) & 1) != 0;
-    };
-    char* const bytes = out.compact.raw();
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < input.size(); ++i) {
-        const char c = input[i];
-        if (is_separator(c)) continue;
-        if (n == InlineString::CAPACITY) return false;
-        bytes[n] = folded(kind.repair.folding, c);
-        out.from[n] = static_cast<std::uint32_t>(i);
-        ++n;
+// What each kind's normaliser does with every byte: the byte it writes, and
+// whether it keeps it (separators are dropped).
+struct ByteRules {
+    std::array<char, 256> folded{};
+    std::array<std::uint8_t, 256> kept{};
+};
+constexpr auto BYTE_RULES = [] {
+    std::array<ByteRules, kinds::KIND_COUNT> rules{};
+    for (std::size_t k = 0; k < kinds::KIND_COUNT; ++k) {
+        for (std::size_t b = 0; b < 256; ++b) {
+            const char c = static_cast<char>(b);
+            rules[k].folded[b] = folded(kinds::KINDS[k].repair.folding, c);
+            rules[k].kept[b] = kinds::KINDS[k].separators.find(c) == std::string_view::npos ? 1 : 0;
+        }
     }
-    out.compact.commit(n);
+    return rules;
+}();
+const ByteRules& byte_rules(const kinds::Kind& kind) noexcept { return BYTE_RULES[&kind - kinds::KINDS.data()]; }
+
+// The kind's normal form, as its normaliser makes it; false when it does not fit.
+bool normal_form(std::string_view input, const kinds::Kind& kind, InlineString& out) noexcept {
+    const ByteRules& rules = byte_rules(kind);
+    char* const bytes = out.raw();
+    std::size_t n = 0;
+    if (input.size() <= InlineString::CAPACITY) {
+        // Every byte is written, and kept unless it separates.
+        for (const char c : input) {
+            const auto b = static_cast<unsigned char>(c);
+            bytes[n] = rules.folded[b];
+            n += rules.kept[b];
+        }
+    } else {
+        for (const char c : input) {
+            const auto b = static_cast<unsigned char>(c);
+            if (rules.kept[b] == 0) continue;
+            if (n == InlineString::CAPACITY) return false;
+            bytes[n++] = rules.folded[b];
+        }
+    }
+    out.commit(n);
     return true;
+}
+
+// Where in `input` the normaliser took byte `k` of the normal form, of `n`
+// bytes, from; read from the nearer end (a check character is mostly last).
+std::size_t input_offset(std::string_view input, const kinds::Kind& kind, std::size_t k, std::size_t n) noexcept {
+    const ByteRules& rules = byte_rules(kind);
+    const auto kept = [&](std::size_t i) { return rules.kept[static_cast<unsigned char>(input[i])] != 0; };
+    if (2 * k >= n && n <= InlineString::CAPACITY) {
+        std::size_t after = n - 1 - k;  // kept bytes after it
+        for (std::size_t i = input.size(); i-- > 0;) {
+            if (kept(i) && after-- == 0) return i;
+        }
+        return input.size();
+    }
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (kept(i) && k-- == 0) return i;
+    }
+    return input.size();
 }
 
 constexpr bool allowed(const Alphabet& layout, char c) noexcept { return layout.has(c); }
@@ -66,6 +90,26 @@ std::optional<std::size_t> first_misplaced(const Profile& profile, const Places&
 
 using Predicate = bool (*)(std::string_view) noexcept;
 
+// The places of a normal form, read the first time they are asked for: the
+// check digits of MOD 97-10 are found without them.
+class LazyPlaces {
+public:
+    LazyPlaces(const Profile& profile, std::string_view s, bool strict) noexcept
+        : profile_(profile), s_(s), strict_(strict) {}
+    const Places& get() noexcept {
+        if (!filled_) profile_.layout(s_, strict_, places_);
+        filled_ = true;
+        return places_;
+    }
+
+private:
+    const Profile& profile_;
+    std::string_view s_;
+    bool strict_;
+    bool filled_ = false;
+    Places places_;
+};
+
 // The first of `count` check-digit pairs that makes the candidate valid when
 // written at k and k + 1, into `out`; false when none does.
 bool first_valid_pair(const std::array<std::array<char, 2>, 2>& pairs, std::size_t count, std::size_t k,
@@ -74,7 +118,7 @@ bool first_valid_pair(const std::array<std::array<char, 2>, 2>& pairs, std::size
     for (std::size_t i = 0; i < count; ++i) {
         bytes[k] = pairs[i][0];
         bytes[k + 1] = pairs[i][1];
-        if (is_valid(candidate.view())) {
+        if (is_valid == nullptr || is_valid(candidate.view())) {
             out = pairs[i];
             return true;
         }
@@ -84,9 +128,11 @@ bool first_valid_pair(const std::array<std::array<char, 2>, 2>& pairs, std::size
 
 // The check characters that make `s` valid with the rest unchanged, written
 // into `out`: the only such character, or for two digits read as one number
-// the pair in the usual range (see CandidateChecks::solve_pair).
-bool implied_check(const Profile& profile, const Places& places, CheckPlace place, std::string_view s, Predicate is_valid,
-                   std::array<char, 2>& out) noexcept {
+// the pair in the usual range (see CandidateChecks::solve_pair). Each is
+// confirmed by `is_valid`, or, when it is null, taken as the arithmetic
+// solves it.
+bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place, std::string_view s,
+                   Predicate is_valid, std::array<char, 2>& out) noexcept {
     InlineString candidate(s);
     char* const bytes = candidate.raw();
     const std::size_t k = place.at;
@@ -101,18 +147,18 @@ bool implied_check(const Profile& profile, const Places& places, CheckPlace plac
     CandidateChecks checks;
     checks.prepare(profile.arithmetic, s);
     if (place.count == 1) {
-        const Alphabet& layout = *places.at[k];
+        const Alphabet& allowed_here = *layout.get().at[k];
         std::array<char, 2> solved{};
         const std::size_t solutions = checks.solve(k, solved);
-        const std::string_view tried =
-            solutions == CandidateChecks::NOT_SOLVED ? layout.chars() : std::string_view(solved.data(), solutions);
+        const std::string_view tried = solutions == CandidateChecks::NOT_SOLVED ? allowed_here.chars()
+                                                                                : std::string_view(solved.data(), solutions);
         // Where more than one character would do (a country with two ways
         // of checking), the rest does not imply one: none is named.
         std::size_t found = 0;
         for (const char c : tried) {
-            if (!layout.has(c) || !checks.substitution(k, c)) continue;
+            if (!allowed_here.has(c) || !checks.substitution(k, c)) continue;
             bytes[k] = c;
-            if (is_valid(candidate.view())) {
+            if (is_valid == nullptr || is_valid(candidate.view())) {
                 out[0] = c;
                 if (++found > 1) return false;
             }
@@ -127,6 +173,7 @@ bool implied_check(const Profile& profile, const Places& places, CheckPlace plac
     // Two check characters of other arithmetic: the first tried against
     // every second; none named where more than one pair would do.
     std::size_t found = 0;
+    const Places& places = layout.get();
     for (const char c : places.at[k]->chars()) {
         bytes[k] = c;
         CandidateChecks with_first;
@@ -254,40 +301,52 @@ Explanation explain(std::size_t kind_number, std::string_view input, bool strict
     const ValidationResult result = (strict ? kind.validate_strict : kind.validate)(input);
     if (result.is_valid || !result.error) return e;
     e.error = result.error;
-    Normal normal;
+    if (*result.error == ErrorCode::InvalidLength) return e;
+    InlineString normal;
     if (!normal_form(input, kind, normal)) return e;
-    const std::string_view s = normal.compact.view();
+    const std::string_view s = normal.view();
     const Profile& profile = kind.repair;
-    Places places;
-    profile.layout(s, strict, places);
-    switch (*result.error) {
-        case ErrorCode::InvalidLength: return e;
-        case ErrorCode::InvalidChecksum: {
-            const CheckPlace place = profile.check_place(s, strict);
-            if (place.count == 0 || place.count > 2 || place.at + place.count > s.size()) return e;
-            std::array<char, 2> expected{};
-            const Predicate is_valid = strict ? kind.is_valid_strict : kind.is_valid;
-            if (!implied_check(profile, places, place, s, is_valid, expected)) return e;
+    const auto blame = [&](std::size_t k) { e.position = input_offset(input, kind, k, s.size()); };
+    // A check failure, or a form whose rule holds its check characters (as
+    // some countries' VAT numbers do) that those characters alone break.
+    const bool checksum = *result.error == ErrorCode::InvalidChecksum;
+    if (checksum || (*result.error == ErrorCode::InvalidStructure && profile.arithmetic == Arithmetic::None)) {
+        const CheckPlace place = profile.check_place(s, strict);
+        std::array<char, 2> expected{};
+        // Under the plain rules, a kind with check arithmetic checks its
+        // check characters last and by that arithmetic alone: once validate
+        // names them, what the arithmetic solves is valid (fuzz_repair holds
+        // it to that). National rules may refuse it still, so strict asks.
+        const Predicate is_valid = strict                                  ? kind.is_valid_strict
+                                   : profile.arithmetic == Arithmetic::None ? kind.is_valid
+                                                                            : nullptr;
+        LazyPlaces layout(profile, s, strict);
+        // A form's two check characters with no arithmetic to solve them
+        // (France's key) would take a thousand validations to find: one only.
+        const std::size_t most = checksum ? 2 : 1;
+        if (place.count != 0 && place.count <= most && place.at + place.count <= s.size() &&
+            implied_check(profile, layout, place, s, is_valid, expected)) {
             e.expected_bytes.bytes = expected;
             e.found_bytes = FixedCode<2>::from(s.substr(place.at, place.count));
             if (place.count == 1) e.found_bytes.bytes[1] = 0;
             e.check_length = static_cast<std::uint8_t>(place.count);
             // One check character is to blame; two are read with the whole number.
-            if (place.count == 1) e.position = normal.from[place.at];
+            if (place.count == 1) blame(place.at);
             return e;
         }
-        default: {
-            if (const auto misplaced = first_misplaced(profile, places, s)) {
-                e.position = normal.from[*misplaced];
-            } else if ((*result.error == ErrorCode::InvalidCountry || *result.error == ErrorCode::UnsupportedCountry) &&
-                       profile.country_at < s.size()) {
-                e.position = normal.from[profile.country_at];
-            } else if (*result.error == ErrorCode::InvalidPrefix && !s.empty()) {
-                e.position = normal.from[0];
-            }
-            return e;
-        }
+        if (checksum) return e;
     }
+    Places places;
+    profile.layout(s, strict, places);
+    if (const auto misplaced = first_misplaced(profile, places, s)) {
+        blame(*misplaced);
+    } else if ((*result.error == ErrorCode::InvalidCountry || *result.error == ErrorCode::UnsupportedCountry) &&
+               profile.country_at < s.size()) {
+        blame(profile.country_at);
+    } else if (*result.error == ErrorCode::InvalidPrefix && !s.empty()) {
+        blame(0);
+    }
+    return e;
 }
 
 void suggest(std::size_t kind_number, std::string_view input, bool strict, std::size_t limit,
@@ -299,9 +358,7 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
     const kinds::Kind& kind = kinds::KINDS[kind_number];
     const Predicate is_valid = strict ? kind.is_valid_strict : kind.is_valid;
     if (is_valid(input)) return;
-    Normal normal;
-    if (!normal_form(input, kind, normal)) return;
-    out.compact = normal.compact;
+    if (!normal_form(input, kind, out.compact)) return;
     const std::string_view s = out.compact.view();
     const std::size_t n = s.size();
     const Profile& profile = kind.repair;
