@@ -34,11 +34,11 @@ fast path for these two yet).
 from __future__ import annotations
 
 from collections.abc import Callable
-from typing import Any, TypedDict, TypeVar, cast, overload
+from typing import TYPE_CHECKING, Any, TypedDict, TypeVar, overload
 
 import _cobalis_explain
 
-from cobalis._messages import message as _message
+from cobalis._messages import MESSAGES
 from cobalis._types import ErrorCode, Kind
 
 __all__ = ["Explanation", "explain", "suggest"]
@@ -54,28 +54,6 @@ class Explanation(TypedDict):
     # For a check-digit failure, the check characters the rest implies.
     expected: str | None
     message: str | None
-
-
-def _sentence(kind: str, error: str, position: int | None, expected: str | None, found: str | None) -> str:
-    base = _message(kind, error)
-    if expected is not None and found is not None:
-        pronoun = "it" if len(expected) == 1 else "they"
-        return f"{base}: {pronoun} should be {expected}, not {found}."
-    if position is not None:
-        return f"{base} (character {position + 1})."
-    return f"{base}."
-
-
-def _explain_one(kind: str, text: str, strict: bool) -> Explanation:
-    error, position, expected, found = _cobalis_explain.explain(kind, text, strict)
-    if error is None:
-        return {"error": None, "position": None, "expected": None, "message": None}
-    return {
-        "error": cast(ErrorCode, error),
-        "position": position,
-        "expected": expected,
-        "message": _sentence(kind, error, position, expected, found),
-    }
 
 
 # --- whole columns ----------------------------------------------------------------------------------------------
@@ -131,19 +109,33 @@ def _column(what: str, one: Callable[[str], Any], values: Any) -> Any:
     return _rows(one, values)
 
 
-@overload
-def explain(kind: Kind, text: str, *, strict: bool = False) -> Explanation: ...
-@overload
-def explain(kind: Kind, text: Any, *, strict: bool = False) -> Any: ...
-def explain(kind: Kind, text: Any, *, strict: bool = False) -> Any:
-    """Why `text` is not a valid identifier of `kind`, and where; for a column, that of every value.
+def _explain_row(kind: str, value: object, strict: bool) -> Explanation:
+    if not isinstance(value, str):
+        raise TypeError(f"explain() takes str values, not {type(value).__name__}")
+    return explain(kind, value, strict=strict)
 
-    Raises ValueError for an unknown kind and TypeError for a text that is not
-    a ``str``.
-    """
-    if isinstance(text, str):
-        return _explain_one(kind, text, strict)
-    return _column("explain", lambda value: _explain_one(kind, value, strict), text)
+
+def _explain_column(kind: str, values: Any, strict: bool) -> Any:
+    """explain over a column: what the Explainer hands over for anything but a str."""
+    if not hasattr(values, "__iter__") or isinstance(values, (bytes, bytearray)):
+        raise TypeError(f"explain() takes a str or a column of them, not {type(values).__name__}")
+    return _column("explain", lambda value: _explain_row(kind, value, strict), values)
+
+
+if TYPE_CHECKING:
+    @overload
+    def explain(kind: Kind, text: str, *, strict: bool = False) -> Explanation: ...
+    @overload
+    def explain(kind: Kind, text: Any, *, strict: bool = False) -> Any: ...
+    def explain(kind: Kind, text: Any, *, strict: bool = False) -> Any:
+        """Why `text` is not a valid identifier of `kind`, and where; for a column, that of every value.
+
+        Raises ValueError for an unknown kind and TypeError for a text that is
+        neither a ``str`` nor a column.
+        """
+else:
+    # One C call for a str: the answer and its sentence are made there.
+    explain = _cobalis_explain.Explainer(MESSAGES, _explain_column).explain
 
 
 @overload

@@ -1,11 +1,11 @@
 // The _cobalis_explain extension module: where an invalid identifier breaks
 // and which valid identifiers lie one typing slip away, for every kind of
-// core/kinds.hpp (core/repair/ does the work). The package's
-// `cobalis.explain` and `cobalis.suggest` build their answers on these two
-// functions:
-//   explain(kind, text, strict=False, /) -> (error, position, expected, found)
+// core/kinds.hpp (core/repair/ does the work):
+//   Explainer(messages, columns).explain(kind, text, *, strict=False) -> dict
 //   suggest(kind, text, strict=False, limit=5, /) -> [compact, ...]
-// `position` counts characters of `text`, not bytes.
+// The package's `cobalis.explain` is an Explainer's `explain`, so that one
+// text is answered with no Python frame in between; `cobalis.suggest` wraps
+// `suggest`. `position` counts characters of `text`, not bytes.
 #include <Python.h>
 
 #include <cstddef>
@@ -14,6 +14,7 @@
 
 #include "core/kinds.hpp"
 #include "core/repair/repair.hpp"
+#include "python/explain/explainer.hpp"
 #include "python/convert.hpp"
 #include "python/errors.hpp"
 #include "python/kernel_level.hpp"
@@ -37,20 +38,6 @@ std::size_t kind_number(PyObject* name) noexcept {
     }
     PyErr_Format(PyExc_ValueError, "unknown kind: %R", name);
     return kinds::KIND_COUNT;
-}
-
-// The characters before byte `offset` of UTF-8 `text`.
-std::size_t characters_before(std::string_view text, std::size_t offset) noexcept {
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        n += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 ? 1 : 0;
-    }
-    return n;
-}
-
-PyObject* text_or_none(std::string_view s) noexcept {
-    if (s.empty()) return Py_NewRef(Py_None);
-    return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
 }
 
 // The arguments are positional (the package's functions name them): kind,
@@ -86,29 +73,6 @@ bool parse(const char* name, PyObject* const* args, Py_ssize_t nargs, Py_ssize_t
     return true;
 }
 
-PyObject* explain(PyObject*, PyObject* const* args, Py_ssize_t nargs) noexcept {
-    std::size_t number = 0;
-    std::string_view input;
-    bool strict = false;
-    Py_ssize_t unused = 0;
-    if (!parse("explain", args, nargs, 3, number, input, strict, unused)) return nullptr;
-    const repair::Explanation e = repair::explain(number, input, strict);
-    if (!e.error) return PyTuple_Pack(4, Py_None, Py_None, Py_None, Py_None);
-    PyObject* error = Py_NewRef(error_object(*e.error));
-    PyObject* position = e.position ? PyLong_FromSize_t(characters_before(input, *e.position)) : Py_NewRef(Py_None);
-    PyObject* expected = text_or_none(e.expected());
-    PyObject* found = text_or_none(e.found());
-    PyObject* answer = nullptr;
-    if (error != nullptr && position != nullptr && expected != nullptr && found != nullptr) {
-        answer = PyTuple_Pack(4, error, position, expected, found);
-    }
-    Py_XDECREF(error);
-    Py_XDECREF(position);
-    Py_XDECREF(expected);
-    Py_XDECREF(found);
-    return answer;
-}
-
 PyObject* suggest(PyObject*, PyObject* const* args, Py_ssize_t nargs) noexcept {
     std::size_t number = 0;
     std::string_view input;
@@ -135,9 +99,6 @@ using FastCall = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t) noexcept
 PyCFunction as_cfunction(FastCall f) noexcept { return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f)); }
 
 PyMethodDef methods[] = {
-    {"explain", as_cfunction(explain), METH_FASTCALL,
-     "explain(kind, text, strict=False, /)\n--\n\n(error, position, expected, found) of `text` as an identifier of "
-     "`kind`."},
     {"suggest", as_cfunction(suggest), METH_FASTCALL,
      "suggest(kind, text, strict=False, limit=5, /)\n--\n\nValid identifiers one edit away from `text`, most "
      "plausible first."},
@@ -156,7 +117,13 @@ PyMODINIT_FUNC PyInit__cobalis_explain(void) {
         // The repairs confirm every candidate with the kinds' fast paths, so
         // this module obeys COBALIS_KERNELS as the others do.
         if (!cobalis::python::kernel_level_usable() || !cobalis::python::init_strings()) return nullptr;
-        return PyModule_Create2(&cobalis::python::module_def, PYTHON_ABI_VERSION);
+        PyObject* module = PyModule_Create2(&cobalis::python::module_def, PYTHON_ABI_VERSION);
+        if (module == nullptr) return nullptr;
+        if (!cobalis::python::add_explainer_type(module)) {
+            Py_DECREF(module);
+            return nullptr;
+        }
+        return module;
     } catch (...) {
         return cobalis::python::raise_internal_fault("module initialisation failed");
     }
