@@ -284,6 +284,41 @@ std::size_t CandidateChecks::implied_pair(Arithmetic arithmetic, std::string_vie
     return pairs_of((1 + 97 - r) * power(96 - after) % 97, out);
 }
 
+std::size_t CandidateChecks::implied_last(Arithmetic arithmetic, std::string_view s,
+                                          std::array<char, 2>& out) noexcept {
+    if (arithmetic == Arithmetic::Mod11 && s.size() == 13) arithmetic = Arithmetic::Gs1;
+    const std::size_t n = s.size();
+    if (n == 0 || n >= N) return NOT_SOLVED;
+    const std::string_view rest = s.substr(0, n - 1);
+    // The rest's terms stand one place further from the right than they
+    // would alone; the last place needs what brings the sum to a multiple.
+    const auto need = [&]<Arithmetic A>(unsigned m) {
+        unsigned sum = 0;
+        for (std::size_t i = 0; i < rest.size(); ++i) sum += place_term<A>(rest[i], n - 1 - i);
+        return (m - sum % m) % m;
+    };
+    unsigned x = 0;
+    switch (arithmetic) {
+        case Arithmetic::Luhn: x = need.operator()<Arithmetic::Luhn>(10); break;
+        case Arithmetic::Gs1: x = need.operator()<Arithmetic::Gs1>(10); break;
+        case Arithmetic::Mod11: x = need.operator()<Arithmetic::Mod11>(11); break;
+        case Arithmetic::LuhnLetters: {
+            // A digit there stands alone and undoubled; the rest's digits follow it.
+            unsigned sum = 0;
+            std::size_t after = 1;
+            for (std::size_t i = rest.size(); i-- > 0;) {
+                sum += luhn_term(rest[i], (after & 1) != 0);
+                after += digits_of(rest[i]);
+            }
+            x = (10 - sum % 10) % 10;
+            break;
+        }
+        default: return NOT_SOLVED;
+    }
+    out[0] = x == 10 ? 'X' : static_cast<char>('0' + x);
+    return 1;
+}
+
 bool CandidateChecks::swap(std::size_t k) const noexcept {
     const std::size_t n = s_.size();
     if (k + 1 >= n) return false;

@@ -39,6 +39,11 @@ public:
     // other arithmetic.
     static std::size_t implied_pair(Arithmetic arithmetic, std::string_view s, std::size_t k,
                                     std::array<std::array<char, 2>, 2>& out) noexcept;
+    // The one character at the last place of `s` that makes it valid under
+    // a sum of place values or Luhn over letters, where that place weighs 1,
+    // without preparing: one pass over the rest. Written into `out` as solve
+    // writes it; NOT_SOLVED for any other arithmetic.
+    static std::size_t implied_last(Arithmetic arithmetic, std::string_view s, std::array<char, 2>& out) noexcept;
     // The same for two digits at `k` and `k + 1` read together: the pairs that
     // may make `s` valid, in increasing order, written into `out` (two bytes
     // each); NOT_SOLVED where the pairs have to be tried one by one.

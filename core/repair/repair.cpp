@@ -145,18 +145,25 @@ bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place,
         }
     }
     CandidateChecks checks;
-    checks.prepare(profile.arithmetic, s);
     if (place.count == 1) {
         const Alphabet& allowed_here = *layout.get().at[k];
         std::array<char, 2> solved{};
-        const std::size_t solutions = checks.solve(k, solved);
+        // A last check character is solved in one pass; others from sums
+        // prepared over the whole form.
+        std::size_t solutions = k + 1 == s.size() ? CandidateChecks::implied_last(profile.arithmetic, s, solved)
+                                                  : CandidateChecks::NOT_SOLVED;
+        const bool prepared = solutions == CandidateChecks::NOT_SOLVED;
+        if (prepared) {
+            checks.prepare(profile.arithmetic, s);
+            solutions = checks.solve(k, solved);
+        }
         const std::string_view tried = solutions == CandidateChecks::NOT_SOLVED ? allowed_here.chars()
                                                                                 : std::string_view(solved.data(), solutions);
         // Where more than one character would do (a country with two ways
         // of checking), the rest does not imply one: none is named.
         std::size_t found = 0;
         for (const char c : tried) {
-            if (!allowed_here.has(c) || !checks.substitution(k, c)) continue;
+            if (!allowed_here.has(c) || (prepared && !checks.substitution(k, c))) continue;
             bytes[k] = c;
             if (is_valid == nullptr || is_valid(candidate.view())) {
                 out[0] = c;
@@ -166,6 +173,7 @@ bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place,
         return found == 1;
     }
     // Two check digits read together as a number.
+    checks.prepare(profile.arithmetic, s);
     const std::size_t solutions = checks.solve_pair(k, pairs);
     if (solutions != CandidateChecks::NOT_SOLVED) {
         return first_valid_pair(pairs, solutions, k, candidate, is_valid, out);
