@@ -58,9 +58,12 @@ constexpr CheckPlace vat_check(std::string_view s, bool) noexcept {
     const std::string_view cc = s.substr(0, 2);
     if (cc == "FR") return s.size() == 13 ? CheckPlace{2, 2} : CheckPlace{};
     if (cc == "GB") return s.size() == 11 || s.size() == 14 ? CheckPlace{9, 2} : CheckPlace{};
-    if (cc == "NL") return s.size() == 14 ? CheckPlace{10, 1} : CheckPlace{};
+    if (cc == "NL") return s.size() == 14 ? CheckPlace{10, 1, &DIGITS} : CheckPlace{};
     if (cc == "IE") return s.size() >= 10 ? CheckPlace{9, 1} : CheckPlace{};
-    return {s.size() - 1, 1};
+    // Cyprus ends in a check letter and Spain in a letter or a digit; the
+    // other countries' last check character is a digit.
+    if (cc == "CY" || cc == "ES") return {s.size() - 1, 1};
+    return {s.size() - 1, 1, &DIGITS};
 }
 
 constexpr const Alphabet& email(std::string_view, std::size_t) noexcept { return EMAIL; }

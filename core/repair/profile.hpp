@@ -70,6 +70,9 @@ static_assert(ALNUM.has('Z') && ALNUM.has('0') && !ALNUM.has('a') && EMAIL.has('
 struct CheckPlace {
     std::size_t at = 0;
     std::size_t count = 0;
+    // What they can be, where fewer than the layout's characters at their
+    // place; null for the layout's.
+    const Alphabet* alphabet = nullptr;
 };
 
 // The alphabet of every place of a compact form, read once per input.

@@ -146,7 +146,7 @@ bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place,
     }
     CandidateChecks checks;
     if (place.count == 1) {
-        const Alphabet& allowed_here = *layout.get().at[k];
+        const Alphabet& allowed_here = place.alphabet != nullptr ? *place.alphabet : *layout.get().at[k];
         std::array<char, 2> solved{};
         // A last check character is solved in one pass; others from sums
         // prepared over the whole form.
