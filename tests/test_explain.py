@@ -98,6 +98,14 @@ def test_explain_refuses_bad_arguments(args, kwargs, error):
         cobalis.explain(*args, **kwargs)
 
 
+def test_explain_and_suggest_pickle_for_process_pools():
+    import pickle
+
+    for function in (cobalis.explain, cobalis.suggest):
+        again = pickle.loads(pickle.dumps(function))
+        assert again("iban", "GB83 WEST 1234 5698 7654 32") == function("iban", "GB83 WEST 1234 5698 7654 32")
+
+
 def test_explain_takes_its_arguments_by_name():
     assert cobalis.explain(text="GB83 WEST 1234 5698 7654 32", kind="iban")["expected"] == "82"
     assert cobalis.explain("vat", text="DE136695977", strict=True)["expected"] == "6"

@@ -62,7 +62,8 @@ constexpr std::array<const char*, KEY_COUNT> KEY_NAMES{"error", "position", "exp
 
 struct ExplainerObject {
     PyObject_HEAD
-    PyObject* columns;  // columns(kind, values, strict) -> the answers of a column
+    PyObject* messages;  // as given, to pickle the Explainer by
+    PyObject* columns;   // columns(kind, values, strict) -> the answers of a column
     PyObject* empty;    // the answer with every value None, copied for each answer
     std::array<PyObject*, KEY_COUNT> keys;
     std::array<PyObject*, KINDS> kind_names;
@@ -145,6 +146,7 @@ bool read_messages(ExplainerObject* self, PyObject* messages) noexcept {
 }
 
 void clear_all(ExplainerObject* self) noexcept {
+    Py_CLEAR(self->messages);
     Py_CLEAR(self->columns);
     Py_CLEAR(self->empty);
     for (PyObject*& key : self->keys) Py_CLEAR(key);
@@ -183,6 +185,7 @@ PyObject* explainer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) no
     PyObject* self = PyType_GenericAlloc(type, 0);
     if (self == nullptr) return nullptr;
     ExplainerObject* explainer = as_explainer(self);
+    explainer->messages = Py_NewRef(messages);
     explainer->columns = Py_NewRef(columns);
     bool ok = true;
     try {
@@ -210,12 +213,14 @@ PyObject* explainer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) no
 }
 
 int explainer_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
+    Py_VISIT(as_explainer(self)->messages);
     Py_VISIT(as_explainer(self)->columns);
     Py_VISIT(Py_TYPE(self));
     return 0;
 }
 
 int explainer_clear(PyObject* self) noexcept {
+    Py_CLEAR(as_explainer(self)->messages);
     Py_CLEAR(as_explainer(self)->columns);
     return 0;
 }
@@ -386,6 +391,16 @@ PyObject* explainer_explain(PyObject* self_object, PyObject* const* args, Py_ssi
     }
 }
 
+// Pickled as made: so is its `explain`, for process pools and clusters.
+PyObject* explainer_reduce(PyObject* self_object, PyObject*) noexcept {
+    const ExplainerObject* self = as_explainer(self_object);
+    if (self->messages == nullptr || self->columns == nullptr) {
+        PyErr_SetString(PyExc_TypeError, "a cleared Explainer cannot be pickled");
+        return nullptr;
+    }
+    return Py_BuildValue("(O(OO))", reinterpret_cast<PyObject*>(Py_TYPE(self_object)), self->messages, self->columns);
+}
+
 using KeywordsCall = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) noexcept;
 PyCFunction as_cfunction(KeywordsCall f) noexcept {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
@@ -396,6 +411,7 @@ PyMethodDef explainer_methods[] = {
      "explain($self, kind, text, *, strict=False)\n--\n\n"
      "Why `text` is not a valid identifier of `kind`, and where; for any other value (a column), what the "
      "columns function answers."},
+    {"__reduce__", explainer_reduce, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
