@@ -4,6 +4,7 @@
 
 #include "core/kinds.hpp"
 #include "core/repair/arithmetic.hpp"
+#include "core/repair/plausibility.hpp"
 
 namespace cobalis::repair {
 
@@ -221,7 +222,9 @@ static_assert(shape_cost("AB1C", 1, true, 0) == 2 && shape_cost("A1BC", 0, true,
 // Keeps the `limit` most plausible edits, in the order found among equals.
 void keep(Suggestions& out, std::size_t limit, Edit edit) noexcept {
     const auto worse = [&](const Edit& e) {
-        return e.likelihood != edit.likelihood ? e.likelihood > edit.likelihood : e.shape > edit.shape;
+        if (e.likelihood != edit.likelihood) return e.likelihood > edit.likelihood;
+        if (e.doubts != edit.doubts) return e.doubts > edit.doubts;
+        return e.shape > edit.shape;
     };
     std::size_t at = out.count;
     while (at > 0 && worse(out.edits[at - 1])) --at;
@@ -341,7 +344,8 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
         bytes[k] = b;
         bytes[k + 1] = a;
         if (is_valid(candidate.view())) {
-            keep(out, limit, {static_cast<std::uint8_t>(k), 0, Likelihood::Swap, shape_cost(s, k, true, 0)});
+            keep(out, limit, {static_cast<std::uint8_t>(k), 0, Likelihood::Swap,
+                              doubts(kind_number, candidate.view(), strict), shape_cost(s, k, true, 0)});
         }
         bytes[k] = a;
         bytes[k + 1] = b;
@@ -360,8 +364,8 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
             if (solutions != CandidateChecks::NOT_SOLVED && !allowed(layout, c)) continue;
             bytes[k] = c;
             if (is_valid(candidate.view())) {
-                keep(out, limit,
-                     {static_cast<std::uint8_t>(k), c, likelihood(old, c), shape_cost(s, k, false, c)});
+                keep(out, limit, {static_cast<std::uint8_t>(k), c, likelihood(old, c),
+                                  doubts(kind_number, candidate.view(), strict), shape_cost(s, k, false, c)});
             }
         }
         bytes[k] = old;
