@@ -14,10 +14,10 @@ every single substitution and adjacent transposition that the kind's check
 detects: the share of typos whose original is among the suggestions (limit 64),
 the mean list length, and the share with the original first, for swaps and
 substitutions apart (target: swaps first in at least 90 %). Beside the swaps,
-the best share any ranking could reach knowing only the number and what it
-carries beyond its rules (national rules, an ISIN's national number, a card's
-brand): for each swap, 1 / the number of swaps as little in doubt as the
-original, when none is less (tests/explain_pools.py swap_ranking).
+the share a ranking reaches knowing only the number and what it carries beyond
+its rules (national rules, an ISIN's national number, a card's brand) and
+ordering equals at random: for each swap, 1 / the number of swaps as little in
+doubt as the original, when none is less (tests/explain_pools.py swap_ranking).
 """
 from __future__ import annotations
 

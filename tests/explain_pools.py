@@ -134,8 +134,9 @@ def doubts(kind, text):
 
 def swap_ranking(kind, typo, original, got):
     """For a swap `typo` of `original` and its suggestions `got`: (whether the swaps lead the list in order of
-    their doubts, the share of times a perfect ranking that knows only the number and those facts puts the
-    original first: 1 / the number of swaps with the fewest doubts when the original is one of them, else 0)."""
+    their doubts, how often a ranking that knows only the number and those facts and orders equals at random
+    puts the original first: 1 / the number of swaps with the fewest doubts when the original is one of them,
+    else 0)."""
     swaps = [s for s in got if is_swap_of(typo, s)]
     ranks = [doubts(kind, s) for s in swaps]
     ordered = got[:len(swaps)] == swaps and ranks == sorted(ranks)

@@ -163,8 +163,8 @@ def test_suggestions_of_any_text_validate(text, kind, strict):
 
 def quality(kind, every=1):
     """(typos, found, swaps, swaps first, swaps first at best, swaps misranked) over the detected typos of the
-    pool, every `every`-th original; at best: what a perfect ranking knowing the number and the facts beyond
-    its rules would reach (explain_pools.swap_ranking)."""
+    pool, every `every`-th original; at best: what a ranking knowing only the number and the facts beyond its
+    rules reaches ordering equals at random (explain_pools.swap_ranking)."""
     typos_seen = found = swaps = swaps_first = misranked = 0
     best = 0.0
     for original in POOLS[kind][::every]:
@@ -185,8 +185,8 @@ def quality(kind, every=1):
 # original is first in at least 90 % of cases; a sum of place values (Luhn, GS1, the ISBN and ISSN sums, most
 # national VAT checks) is repaired just as well by every other swap of two digits with the same difference. What
 # the number carries beyond its check (national rules, an ISIN's SEDOL or CUSIP, a card's brand) tells some of
-# those apart; the rest no ranking can: the floors below are what the ranking reaches on these identifiers, a
-# little under the best any ranking could (bench/explain_bench.py reports both shares).
+# those apart; the rest nothing in the number can: the floors below are what the ranking reaches on these
+# identifiers less a margin (bench/explain_bench.py reports the shares beside what those facts allow).
 @pytest.mark.parametrize("kind, every, swaps_first_share", [
     ("iban", 4, 0.93), ("lei", 1, 0.93), ("bic", 20, 0.9), ("isin", 4, 0.75), ("credit_card", 1, 0.55),
     ("isbn", 1, 0.65), ("issn", 1, 0.7), ("ean", 1, 0.3), ("vat", 16, 0.8),

@@ -49,7 +49,9 @@ bool national_number_fails(std::string_view isin) noexcept {
     if (one_of(country, SEDOL_COUNTRIES)) {
         return isin.substr(2, 2) != "00" || !algorithms::sedol::is_valid(isin.substr(4, algorithms::sedol::LENGTH));
     }
-    if (one_of(country, CUSIP_COUNTRIES)) return !algorithms::cusip::is_valid(isin.substr(2, algorithms::cusip::LENGTH));
+    if (one_of(country, CUSIP_COUNTRIES)) {
+        return !algorithms::cusip::is_valid(isin.substr(2, algorithms::cusip::LENGTH));
+    }
     if (country == "DE") return !is_wkn_isin(isin);
     return false;
 }
