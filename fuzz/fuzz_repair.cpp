@@ -7,13 +7,16 @@
 // and check characters only for a check or form failure, which make the compact form
 // valid in place of the ones it holds; every suggestion validates
 // under the same rules, lies one substitution or one swap of neighbours from
-// the compact form, and none repeats; a valid input has none.
+// the compact form, and none repeats; a valid input has none; the edits come
+// in order of likelihood, then of doubts (as counted again on the result),
+// then of shape.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
 
 #include "core/kinds.hpp"
+#include "core/repair/plausibility.hpp"
 #include "core/repair/repair.hpp"
 #include "fuzz/check.hpp"
 
@@ -66,6 +69,13 @@ void check(std::size_t number, bool strict, std::string_view input) {
         REQUIRE(is_valid(s.view()));
         REQUIRE(one_edit_apart(found.compact.view(), s.view()));
         for (std::size_t j = 0; j < i; ++j) REQUIRE(!(found.at(j) == s));
+        const repair::Edit e = found.edits[i];
+        REQUIRE(e.doubts == repair::doubts(number, s.view(), strict));
+        if (i == 0) continue;
+        const repair::Edit before = found.edits[i - 1];
+        REQUIRE(before.likelihood < e.likelihood ||
+                (before.likelihood == e.likelihood &&
+                 (before.doubts < e.doubts || (before.doubts == e.doubts && before.shape <= e.shape))));
     }
 }
 

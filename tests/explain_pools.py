@@ -4,6 +4,9 @@ from pathlib import Path
 
 import _cobalis
 import _cobalis_strict
+from stdnum import cusip
+from stdnum.de import wkn
+from stdnum.gb import sedol
 
 DATA = Path(__file__).parent / "data"
 DIGITS = "0123456789"
@@ -98,3 +101,44 @@ def one_edit_apart(a, b):
     if len(diffs) == 1:
         return True
     return len(diffs) == 2 and diffs[1] == diffs[0] + 1 and a[diffs[0]] == b[diffs[1]] and a[diffs[1]] == b[diffs[0]]
+
+
+def is_swap_of(a, b):
+    """Whether b is a with two different neighbours swapped."""
+    return one_edit_apart(a, b) and sum(x != y for x, y in zip(a, b)) == 2
+
+
+STRICT_KINDS = [kind for kind in KINDS if hasattr(_cobalis_strict, "is_valid_" + kind)]
+SEDOL_COUNTRIES = ("GB", "IE", "IM", "JE", "GG")
+
+
+def doubts(kind, text):
+    """How many of the facts a valid `text` carries beyond the rules asked of it it fails, judged apart from
+    the ranking: the national rules where they are not asked, the national number of an ISIN (by
+    python-stdnum's SEDOL, CUSIP and WKN), a card's brand."""
+    n = 0
+    if kind in STRICT_KINDS and not STRICT.get(kind):
+        n += not getattr(_cobalis_strict, "is_valid_" + kind)(text)
+    if kind == "isin":
+        country, national = text[:2], text[2:11]
+        if country in SEDOL_COUNTRIES:
+            n += not (national[:2] == "00" and sedol.is_valid(national[2:]))
+        elif country in ("US", "CA"):
+            n += not cusip.is_valid(national)
+        elif country == "DE":
+            n += not (national[:3] == "000" and wkn.is_valid(national[3:]))
+    if kind == "credit_card":
+        n += _cobalis.validate_credit_card(text)["brand"] == "unknown"
+    return n
+
+
+def swap_ranking(kind, typo, original, got):
+    """For a swap `typo` of `original` and its suggestions `got`: (whether the swaps lead the list in order of
+    their doubts, how often a ranking that knows only the number and those facts and orders equals at random
+    puts the original first: 1 / the number of swaps with the fewest doubts when the original is one of them,
+    else 0)."""
+    swaps = [s for s in got if is_swap_of(typo, s)]
+    ranks = [doubts(kind, s) for s in swaps]
+    ordered = got[:len(swaps)] == swaps and ranks == sorted(ranks)
+    top = [s for s, rank in zip(swaps, ranks) if rank == min(ranks, default=0)]
+    return ordered, (1 / len(top) if original in top else 0.0)

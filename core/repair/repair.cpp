@@ -4,6 +4,7 @@
 
 #include "core/kinds.hpp"
 #include "core/repair/arithmetic.hpp"
+#include "core/repair/plausibility.hpp"
 
 namespace cobalis::repair {
 
@@ -273,10 +274,21 @@ constexpr std::uint8_t shape_cost(std::string_view s, std::size_t k, bool swap, 
 static_assert(shape_cost("AB1C", 1, true, 0) == 2 && shape_cost("A1BC", 0, true, 0) == 1 &&
               shape_cost("123", 1, false, 'A') == 4 && shape_cost("1A3", 1, false, '2') == 0);
 
+// Whether `edit` could enter the `limit` most plausible edits kept so far
+// whatever its doubts: its doubts are counted only then.
+bool may_enter(const Suggestions& out, std::size_t limit, const Edit& edit) noexcept {
+    if (out.count < limit) return true;
+    const Edit& last = out.edits[limit - 1];
+    if (last.likelihood != edit.likelihood) return edit.likelihood < last.likelihood;
+    return last.doubts > 0 || edit.shape < last.shape;
+}
+
 // Keeps the `limit` most plausible edits, in the order found among equals.
 void keep(Suggestions& out, std::size_t limit, Edit edit) noexcept {
     const auto worse = [&](const Edit& e) {
-        return e.likelihood != edit.likelihood ? e.likelihood > edit.likelihood : e.shape > edit.shape;
+        if (e.likelihood != edit.likelihood) return e.likelihood > edit.likelihood;
+        if (e.doubts != edit.doubts) return e.doubts > edit.doubts;
+        return e.shape > edit.shape;
     };
     std::size_t at = out.count;
     while (at > 0 && worse(out.edits[at - 1])) --at;
@@ -406,7 +418,11 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
         bytes[k] = b;
         bytes[k + 1] = a;
         if (is_valid(candidate.view())) {
-            keep(out, limit, {static_cast<std::uint8_t>(k), 0, Likelihood::Swap, shape_cost(s, k, true, 0)});
+            Edit edit{static_cast<std::uint8_t>(k), 0, Likelihood::Swap, 0, shape_cost(s, k, true, 0)};
+            if (may_enter(out, limit, edit)) {
+                edit.doubts = doubts(kind_number, candidate.view(), strict);
+                keep(out, limit, edit);
+            }
         }
         bytes[k] = a;
         bytes[k + 1] = b;
@@ -425,8 +441,11 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
             if (solutions != CandidateChecks::NOT_SOLVED && !allowed(layout, c)) continue;
             bytes[k] = c;
             if (is_valid(candidate.view())) {
-                keep(out, limit,
-                     {static_cast<std::uint8_t>(k), c, likelihood(old, c), shape_cost(s, k, false, c)});
+                Edit edit{static_cast<std::uint8_t>(k), c, likelihood(old, c), 0, shape_cost(s, k, false, c)};
+                if (may_enter(out, limit, edit)) {
+                    edit.doubts = doubts(kind_number, candidate.view(), strict);
+                    keep(out, limit, edit);
+                }
             }
         }
         bytes[k] = old;

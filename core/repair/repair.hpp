@@ -46,13 +46,16 @@ struct Edit {
     std::uint8_t at = 0;
     char with = 0;
     Likelihood likelihood = Likelihood::Other;
-    // Among equally likely edits, fewer is more plausible: how many more
-    // places where letters meet digits the result has (plus 2).
+    // Among equally likely edits, fewer is more plausible: first how many of
+    // the facts the result carries beyond the asked rules it fails (see
+    // plausibility.hpp), then how many more places where letters meet digits
+    // the result has (plus 2).
+    std::uint8_t doubts = 0;
     std::uint8_t shape = 2;
 };
 
 // The valid neighbours of an input, most plausible first (by likelihood,
-// then shape, then from left to right): its compact form
+// then doubts, then shape, then from left to right): its compact form
 // and at most CAPACITY edits of it.
 struct Suggestions {
     static constexpr std::size_t CAPACITY = 64;
