@@ -158,8 +158,9 @@ bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place,
             checks.prepare(profile.arithmetic, s);
             solutions = checks.solve(k, solved);
         }
-        const std::string_view tried = solutions == CandidateChecks::NOT_SOLVED ? allowed_here.chars()
-                                                                                : std::string_view(solved.data(), solutions);
+        const std::string_view tried = solutions == CandidateChecks::NOT_SOLVED
+                                           ? allowed_here.chars()
+                                           : std::string_view(solved.data(), solutions);
         // Where more than one character would do (a country with two ways
         // of checking), the rest does not imply one: none is named.
         std::size_t found = 0;

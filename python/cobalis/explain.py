@@ -6,7 +6,9 @@ characters the rest of the value implies (for a check-digit failure) and a
 sentence for a person. ``suggest(kind, text)`` answers the valid identifiers
 one typing slip away, in compact form: one character replaced or two
 neighbours swapped, most plausible first (a swap, then look-alike characters
-such as O and 0, then neighbouring keys, then the rest).
+such as O and 0, then neighbouring keys, then the rest; among equals, those
+that also keep what the identifier carries beyond the asked rules: the
+national rules, an ISIN's embedded SEDOL or CUSIP, a card's known brand).
 
     >>> import cobalis
     >>> cobalis.explain("iban", "GB83 WEST 1234 5698 7654 32")["expected"]

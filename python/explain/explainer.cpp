@@ -362,12 +362,18 @@ PyObject* explainer_explain(PyObject* self_object, PyObject* const* args, Py_ssi
         for (std::size_t s = 0; s < SLOTS; ++s) {
             if (PyUnicode_CompareWithASCIIString(name, NAMES[s]) == 0) slot = s;
         }
-        if (slot == SLOTS) return PyErr_Format(PyExc_TypeError, "explain() got an unexpected keyword argument '%U'", name);
-        if (bound[slot] != nullptr) return PyErr_Format(PyExc_TypeError, "explain() got multiple values for argument '%s'", NAMES[slot]);
+        if (slot == SLOTS) {
+            return PyErr_Format(PyExc_TypeError, "explain() got an unexpected keyword argument '%U'", name);
+        }
+        if (bound[slot] != nullptr) {
+            return PyErr_Format(PyExc_TypeError, "explain() got multiple values for argument '%s'", NAMES[slot]);
+        }
         bound[slot] = args[nargs + j];
     }
     for (std::size_t s = KIND; s <= TEXT; ++s) {
-        if (bound[s] == nullptr) return PyErr_Format(PyExc_TypeError, "explain() missing required argument '%s'", NAMES[s]);
+        if (bound[s] == nullptr) {
+            return PyErr_Format(PyExc_TypeError, "explain() missing required argument '%s'", NAMES[s]);
+        }
     }
     bool strict = false;
     if (bound[STRICT] != nullptr) {
