@@ -260,8 +260,11 @@ std::size_t CandidateChecks::implied_pair(Arithmetic arithmetic, std::string_vie
         const std::string_view rest_head = rotation == 0 ? s.substr(0, k) : s.substr(rotation);
         const std::string_view rest_tail = rotation == 0 ? std::string_view{} : s.substr(0, k);
         const kernels::NormalMod97 head = kernels::mod97_of_normal_form(rest_head, InlineString::CAPACITY);
-        const kernels::NormalMod97 tail = kernels::mod97_of_normal_form(rest_tail, InlineString::CAPACITY);
-        const unsigned r = (head.remainder() * power(tail.places) + tail.remainder()) % 97;
+        unsigned r = head.remainder();
+        if (!rest_tail.empty()) {
+            const kernels::NormalMod97 tail = kernels::mod97_of_normal_form(rest_tail, InlineString::CAPACITY);
+            r = (r * power(tail.places) + tail.remainder()) % 97;
+        }
         return pairs_of((1 + 97 * 100 - r * 100) % 97, out);
     }
     // Read from the right, each character adds its value times the power of
