@@ -98,6 +98,23 @@ def test_explain_refuses_bad_arguments(args, kwargs, error):
         cobalis.explain(*args, **kwargs)
 
 
+@pytest.mark.parametrize("kind, texts", [
+    ("iban", ["GB83 WEST 1234 5698 7654 32", "GB83WEST12345698765432"]),
+    ("credit_card", ["4111 1111 1111 1112", "4111111111111112"]),  # the same check, the blame elsewhere
+    ("bic", ["DEUT1EFF", "DEUT1EFF"]),
+    ("email", ["john.doe.example.com", "jane.example.com"]),
+])
+def test_each_answer_is_a_dict_of_its_own(kind, texts):
+    # Answers to the same explanation are copies: changing one changes no other.
+    first = cobalis.explain(kind, texts[0])
+    kept = dict(first)
+    first.clear()
+    again = cobalis.explain(kind, texts[0])
+    assert again == kept and again is not first
+    other = cobalis.explain(kind, texts[1])
+    assert other["position"] == (None if kept["position"] is None else kept["position"] - texts[0][:kept["position"]].count(" "))
+
+
 def test_explain_and_suggest_pickle_for_process_pools():
     import pickle
 

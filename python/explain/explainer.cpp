@@ -71,11 +71,13 @@ struct ExplainerObject {
     // with it; null where the table of messages has none.
     std::array<std::array<PyObject*, CODES>, KINDS> bases;
     std::array<std::array<PyObject*, CODES>, KINDS> sentences;
-    // Sentences already made, kept to answer the same again: for a check
-    // character failure, by the expected and found characters (digits or X,
-    // one each, or two digits each); for a blamed place, by its index.
+    // Answers already made, kept to copy for the same explanation again: for
+    // a check character failure by the expected and found characters (digits
+    // or X, one each, or two digits each) with the position left out; for a
+    // blamed place by its index; otherwise by the code.
     std::array<PyObject**, KINDS> by_check;  // CHECK_SENTENCES each, made on first use
     std::array<std::array<std::array<PyObject*, PLACES_KEPT>, CODES>, KINDS> by_place;
+    std::array<std::array<PyObject*, CODES>, KINDS> by_code;
     std::array<PyObject*, 100> digit_pairs;  // "00".."99"
 };
 
@@ -165,8 +167,11 @@ void clear_all(ExplainerObject* self) noexcept {
     }
     for (auto& codes : self->by_place) {
         for (auto& places : codes) {
-            for (PyObject*& sentence : places) Py_CLEAR(sentence);
+            for (PyObject*& answer : places) Py_CLEAR(answer);
         }
+    }
+    for (auto& codes : self->by_code) {
+        for (PyObject*& answer : codes) Py_CLEAR(answer);
     }
     for (PyObject*& pair : self->digit_pairs) Py_CLEAR(pair);
 }
@@ -292,27 +297,6 @@ PyObject* sentence(const ExplainerObject* self, std::size_t kind, const repair::
     return PyUnicode_DecodeUTF8(buffer.data(), out - buffer.data(), "surrogateescape");
 }
 
-// The sentence for an explanation, kept for the next time where it can be.
-PyObject* kept_sentence(ExplainerObject* self, std::size_t kind, const repair::Explanation& e,
-                        PyObject* position, std::size_t place) noexcept {
-    const auto code = static_cast<std::size_t>(*e.error);
-    PyObject** slot = nullptr;
-    if (e.check_length != 0) {
-        const std::size_t at = check_slot(e.expected(), e.found());
-        if (at < CHECK_SENTENCES) {
-            PyObject**& kept = self->by_check[kind];
-            if (kept == nullptr) kept = new (std::nothrow) PyObject*[CHECK_SENTENCES]();
-            if (kept != nullptr) slot = &kept[at];
-        }
-    } else if (position != nullptr && place < PLACES_KEPT) {
-        slot = &self->by_place[kind][code][place];
-    }
-    if (slot != nullptr && *slot != nullptr) return Py_NewRef(*slot);
-    PyObject* made = sentence(self, kind, e, position);
-    if (slot != nullptr && made != nullptr) *slot = Py_NewRef(made);
-    return made;
-}
-
 PyObject* expected_text(const ExplainerObject* self, std::string_view expected) noexcept {
     if (expected.size() == 2 && expected[0] >= '0' && expected[0] <= '9' && expected[1] >= '0' && expected[1] <= '9') {
         return Py_NewRef(self->digit_pairs[static_cast<std::size_t>((expected[0] - '0') * 10 + (expected[1] - '0'))]);
@@ -320,26 +304,60 @@ PyObject* expected_text(const ExplainerObject* self, std::string_view expected) 
     return text_of(expected);
 }
 
-// The answer for `input` (the UTF-8 bytes of a str) as an identifier of `kind`.
-PyObject* explanation(ExplainerObject* self, std::size_t kind, std::string_view input, bool strict) noexcept {
-    const repair::Explanation e = repair::explain(kind, input, strict);
+// A new answer for `e` with `position` (a Python int, or null for None).
+PyObject* new_answer(const ExplainerObject* self, std::size_t kind, const repair::Explanation& e,
+                     PyObject* position) noexcept {
     PyObject* answer = PyDict_Copy(self->empty);
-    if (answer == nullptr || !e.error) return answer;
-    const std::size_t place = e.position ? characters_before(input, *e.position) : 0;
-    PyObject* position = e.position ? PyLong_FromSize_t(place) : nullptr;
+    if (answer == nullptr) return nullptr;
     PyObject* expected = e.check_length != 0 ? expected_text(self, e.expected()) : nullptr;
-    PyObject* message = (e.position && position == nullptr) || (e.check_length != 0 && expected == nullptr)
-                            ? nullptr
-                            : kept_sentence(self, kind, e, position, place);
+    PyObject* message = e.check_length != 0 && expected == nullptr ? nullptr : sentence(self, kind, e, position);
     const bool ok = message != nullptr &&
                     PyDict_SetItem(answer, self->keys[ERROR], error_object(*e.error)) == 0 &&
                     (position == nullptr || PyDict_SetItem(answer, self->keys[POSITION], position) == 0) &&
                     (expected == nullptr || PyDict_SetItem(answer, self->keys[EXPECTED], expected) == 0) &&
                     PyDict_SetItem(answer, self->keys[MESSAGE], message) == 0;
-    Py_XDECREF(position);
     Py_XDECREF(expected);
     Py_XDECREF(message);
     if (!ok) Py_CLEAR(answer);
+    return answer;
+}
+
+// Where the answer for `e` (its blamed character the `place`-th of the text)
+// is kept; null where it is not.
+PyObject** kept_answer(ExplainerObject* self, std::size_t kind, const repair::Explanation& e,
+                       std::size_t place) noexcept {
+    const auto code = static_cast<std::size_t>(*e.error);
+    if (e.check_length != 0) {
+        const std::size_t at = check_slot(e.expected(), e.found());
+        if (at == CHECK_SENTENCES) return nullptr;
+        PyObject**& kept = self->by_check[kind];
+        if (kept == nullptr) kept = new (std::nothrow) PyObject*[CHECK_SENTENCES]();
+        return kept == nullptr ? nullptr : &kept[at];
+    }
+    if (e.position) return place < PLACES_KEPT ? &self->by_place[kind][code][place] : nullptr;
+    return &self->by_code[kind][code];
+}
+
+// The answer for `input` (the UTF-8 bytes of a str) as an identifier of `kind`.
+PyObject* explanation(ExplainerObject* self, std::size_t kind, std::string_view input, bool strict) noexcept {
+    const repair::Explanation e = repair::explain(kind, input, strict);
+    if (!e.error) return PyDict_Copy(self->empty);
+    const std::size_t place = e.position ? characters_before(input, *e.position) : 0;
+    PyObject* position = e.position ? PyLong_FromSize_t(place) : nullptr;
+    if (e.position && position == nullptr) return nullptr;
+    PyObject* answer = nullptr;
+    if (PyObject** kept = kept_answer(self, kind, e, place); kept != nullptr) {
+        // A check failure's answer is kept without its position, which the copy gets.
+        if (*kept == nullptr) *kept = new_answer(self, kind, e, e.check_length != 0 ? nullptr : position);
+        answer = *kept == nullptr ? nullptr : PyDict_Copy(*kept);
+        if (answer != nullptr && e.check_length != 0 && position != nullptr &&
+            PyDict_SetItem(answer, self->keys[POSITION], position) != 0) {
+            Py_CLEAR(answer);
+        }
+    } else {
+        answer = new_answer(self, kind, e, position);
+    }
+    Py_XDECREF(position);
     return answer;
 }
 
