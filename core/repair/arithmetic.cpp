@@ -1,5 +1,7 @@
 #include "core/repair/arithmetic.hpp"
 
+#include <cstring>
+
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/mod97_10.hpp"
 #include "core/kernels/mod97.hpp"
@@ -257,14 +259,14 @@ std::size_t CandidateChecks::implied_pair(Arithmetic arithmetic, std::string_vie
         // characters move to the end, a LEI's at its end): the rest reads as
         // MOD 97-10 reads a number, and the pair must bring 100 times its
         // remainder to 1.
-        const std::string_view rest_head = rotation == 0 ? s.substr(0, k) : s.substr(rotation);
-        const std::string_view rest_tail = rotation == 0 ? std::string_view{} : s.substr(0, k);
-        const kernels::NormalMod97 head = kernels::mod97_of_normal_form(rest_head, InlineString::CAPACITY);
-        unsigned r = head.remainder();
-        if (!rest_tail.empty()) {
-            const kernels::NormalMod97 tail = kernels::mod97_of_normal_form(rest_tail, InlineString::CAPACITY);
-            r = (r * power(tail.places) + tail.remainder()) % 97;
+        std::array<char, InlineString::CAPACITY> moved;  // written before it is read
+        std::string_view rest = s.substr(0, k);
+        if (rotation != 0) {
+            std::memcpy(moved.data(), s.data() + rotation, n - rotation);
+            std::memcpy(moved.data() + n - rotation, s.data(), k);
+            rest = std::string_view(moved.data(), n - 2);
         }
+        const unsigned r = kernels::mod97_of_normal_form(rest, InlineString::CAPACITY).remainder();
         return pairs_of((1 + 97 * 100 - r * 100) % 97, out);
     }
     // Read from the right, each character adds its value times the power of

@@ -17,19 +17,19 @@ constexpr char folded(Folding folding, char c) noexcept {
     return c;
 }
 
-// What each kind's normaliser does with every byte: the byte it writes, and
-// whether it keeps it (separators are dropped).
-struct ByteRules {
-    std::array<char, 256> folded{};
-    std::array<std::uint8_t, 256> kept{};
-};
+// What each kind's normaliser does with every byte: the byte it writes (low
+// eight bits), and whether it keeps it (bit 8; separators are dropped). One
+// load answers both.
+using ByteRules = std::array<std::uint16_t, 256>;
+constexpr std::uint16_t KEPT = 0x100;
 constexpr auto BYTE_RULES = [] {
     std::array<ByteRules, kinds::KIND_COUNT> rules{};
     for (std::size_t k = 0; k < kinds::KIND_COUNT; ++k) {
         for (std::size_t b = 0; b < 256; ++b) {
             const char c = static_cast<char>(b);
-            rules[k].folded[b] = folded(kinds::KINDS[k].repair.folding, c);
-            rules[k].kept[b] = kinds::KINDS[k].separators.find(c) == std::string_view::npos ? 1 : 0;
+            const bool kept = kinds::KINDS[k].separators.find(c) == std::string_view::npos;
+            rules[k][b] = static_cast<std::uint16_t>(static_cast<unsigned char>(folded(kinds::KINDS[k].repair.folding, c)) |
+                                                     (kept ? KEPT : 0));
         }
     }
     return rules;
@@ -44,16 +44,16 @@ bool normal_form(std::string_view input, const kinds::Kind& kind, InlineString& 
     if (input.size() <= InlineString::CAPACITY) {
         // Every byte is written, and kept unless it separates.
         for (const char c : input) {
-            const auto b = static_cast<unsigned char>(c);
-            bytes[n] = rules.folded[b];
-            n += rules.kept[b];
+            const std::uint16_t rule = rules[static_cast<unsigned char>(c)];
+            bytes[n] = static_cast<char>(rule);
+            n += rule >> 8;
         }
     } else {
         for (const char c : input) {
-            const auto b = static_cast<unsigned char>(c);
-            if (rules.kept[b] == 0) continue;
+            const std::uint16_t rule = rules[static_cast<unsigned char>(c)];
+            if ((rule & KEPT) == 0) continue;
             if (n == InlineString::CAPACITY) return false;
-            bytes[n++] = rules.folded[b];
+            bytes[n++] = static_cast<char>(rule);
         }
     }
     out.commit(n);
@@ -64,7 +64,7 @@ bool normal_form(std::string_view input, const kinds::Kind& kind, InlineString& 
 // bytes, from; read from the nearer end (a check character is mostly last).
 std::size_t input_offset(std::string_view input, const kinds::Kind& kind, std::size_t k, std::size_t n) noexcept {
     const ByteRules& rules = byte_rules(kind);
-    const auto kept = [&](std::size_t i) { return rules.kept[static_cast<unsigned char>(input[i])] != 0; };
+    const auto kept = [&](std::size_t i) { return (rules[static_cast<unsigned char>(input[i])] & KEPT) != 0; };
     if (2 * k >= n && n <= InlineString::CAPACITY) {
         std::size_t after = n - 1 - k;  // kept bytes after it
         for (std::size_t i = input.size(); i-- > 0;) {
