@@ -79,17 +79,20 @@ constexpr void each_place(std::string_view s, bool, Places& out) noexcept {
 void iban_places(std::string_view s, bool strict, Places& out) noexcept;
 
 inline constexpr Profile IBAN{Folding::Upper, iban_places, true, iban_check, Arithmetic::Mod97Iban, 0};
-inline constexpr Profile BIC{Folding::Upper, each_place<bic>, true, no_check, Arithmetic::None, 4};
-inline constexpr Profile CREDIT_CARD{Folding::None,  each_place<digits>, true,
-                                  last_character, Arithmetic::Luhn,   NO_COUNTRY};
+inline constexpr Profile BIC{Folding::Upper, each_place<bic>, true, no_check, Arithmetic::None, 4, bic};
+inline constexpr Profile CREDIT_CARD{Folding::None,   each_place<digits>, true,  last_character,
+                                     Arithmetic::Luhn, NO_COUNTRY,         digits};
 // ISBN's arithmetic follows its length: Mod11 for ten characters, Gs1 for 13.
-inline constexpr Profile ISBN{Folding::XOnly, each_place<isbn>, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
-inline constexpr Profile ISSN{Folding::XOnly, each_place<issn>, true, last_character, Arithmetic::Mod11, NO_COUNTRY};
-inline constexpr Profile ISIN{Folding::Upper, each_place<isin>, true, last_character, Arithmetic::LuhnLetters, 0};
-inline constexpr Profile LEI{Folding::Upper, each_place<lei>, true, lei_check, Arithmetic::Mod97, NO_COUNTRY};
-inline constexpr Profile EAN{Folding::None, each_place<digits>, true, last_character, Arithmetic::Gs1, NO_COUNTRY};
-inline constexpr Profile VAT{Folding::Upper, each_place<vat>, true, vat_check, Arithmetic::None, 0};
-inline constexpr Profile EMAIL_PROFILE{Folding::None, each_place<email>, false,
-                                 no_check,       Arithmetic::None,  NO_COUNTRY};
+inline constexpr Profile ISBN{Folding::XOnly,   each_place<isbn>, true, last_character,
+                              Arithmetic::Mod11, NO_COUNTRY,       isbn};
+inline constexpr Profile ISSN{Folding::XOnly,   each_place<issn>, true, last_character,
+                              Arithmetic::Mod11, NO_COUNTRY,       issn};
+inline constexpr Profile ISIN{Folding::Upper, each_place<isin>, true, last_character, Arithmetic::LuhnLetters, 0, isin};
+inline constexpr Profile LEI{Folding::Upper, each_place<lei>, true, lei_check, Arithmetic::Mod97, NO_COUNTRY, lei};
+inline constexpr Profile EAN{Folding::None,   each_place<digits>, true,  last_character,
+                             Arithmetic::Gs1, NO_COUNTRY,         digits};
+inline constexpr Profile VAT{Folding::Upper, each_place<vat>, true, vat_check, Arithmetic::None, 0, vat};
+inline constexpr Profile EMAIL_PROFILE{Folding::None,   each_place<email>, false, no_check,
+                                       Arithmetic::None, NO_COUNTRY,        email};
 
 }  // namespace cobalis::repair::layouts

@@ -83,6 +83,9 @@ struct Places {
 // Fills the places of `compact` (at most Places::CAPACITY bytes); `strict`
 // asks for the national layout where the kind has one.
 using Layout = void (*)(std::string_view compact, bool strict, Places& out) noexcept;
+// The alphabet of one place, for kinds whose places follow a rule of their
+// index and the form (whatever `strict` says).
+using PlaceRule = const Alphabet& (*)(std::string_view compact, std::size_t i) noexcept;
 using CheckPlacer = CheckPlace (*)(std::string_view compact, bool strict) noexcept;
 
 inline constexpr std::size_t NO_COUNTRY = static_cast<std::size_t>(-1);
@@ -96,6 +99,7 @@ struct Profile {
     CheckPlacer check_place;
     Arithmetic arithmetic;
     std::size_t country_at;  // where the country code starts, or NO_COUNTRY
+    PlaceRule place = nullptr;  // the rule `layout` applies to each place, where it has one
 };
 
 }  // namespace cobalis::repair

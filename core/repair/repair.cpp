@@ -28,8 +28,8 @@ constexpr auto BYTE_RULES = [] {
         for (std::size_t b = 0; b < 256; ++b) {
             const char c = static_cast<char>(b);
             const bool kept = kinds::KINDS[k].separators.find(c) == std::string_view::npos;
-            rules[k][b] = static_cast<std::uint16_t>(static_cast<unsigned char>(folded(kinds::KINDS[k].repair.folding, c)) |
-                                                     (kept ? KEPT : 0));
+            const auto byte = static_cast<unsigned char>(folded(kinds::KINDS[k].repair.folding, c));
+            rules[k][b] = static_cast<std::uint16_t>(byte | (kept ? KEPT : 0));
         }
     }
     return rules;
@@ -102,6 +102,10 @@ public:
         filled_ = true;
         return places_;
     }
+    // The alphabet of place `k` alone.
+    const Alphabet& at(std::size_t k) noexcept {
+        return profile_.place != nullptr && !filled_ ? profile_.place(s_, k) : *get().at[k];
+    }
 
 private:
     const Profile& profile_;
@@ -147,7 +151,7 @@ bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place,
     }
     CandidateChecks checks;
     if (place.count == 1) {
-        const Alphabet& allowed_here = place.alphabet != nullptr ? *place.alphabet : *layout.get().at[k];
+        const Alphabet& allowed_here = place.alphabet != nullptr ? *place.alphabet : layout.at(k);
         std::array<char, 2> solved{};
         // A last check character is solved in one pass; others from sums
         // prepared over the whole form.
