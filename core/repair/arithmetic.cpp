@@ -5,6 +5,7 @@
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/mod97_10.hpp"
 #include "core/kernels/mod97.hpp"
+#include "core/repair/normal.hpp"
 #include "core/validators/text.hpp"
 
 namespace cobalis::repair {
@@ -322,6 +323,147 @@ std::size_t CandidateChecks::implied_last(Arithmetic arithmetic, std::string_vie
     }
     out[0] = x == 10 ? 'X' : static_cast<char>('0' + x);
     return 1;
+}
+
+namespace {
+
+using algorithms::mod97_10::BYTE_READINGS;
+using algorithms::mod97_10::POWERS_OF_TEN;
+
+// The input's kept bytes from its end, folded, with where each stands.
+class KeptFromEnd {
+public:
+    KeptFromEnd(const ByteRules& rules, std::string_view input, std::size_t stop = 0) noexcept
+        : rules_(rules), input_(input), i_(input.size()), stop_(stop) {}
+    // The next kept byte towards the start into `c`, its offset into `at`; false at the start.
+    bool next(char& c, std::size_t& at) noexcept {
+        while (i_ > stop_) {
+            const std::uint16_t rule = rules_[static_cast<unsigned char>(input_[--i_])];
+            if ((rule & KEPT) == 0) continue;
+            c = static_cast<char>(rule);
+            at = i_;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const ByteRules& rules_;
+    std::string_view input_;
+    std::size_t i_;
+    std::size_t stop_;
+};
+
+// A number read in place under MOD 97-10, from its right: each character
+// adds its value times the power of ten of its place.
+struct Mod97Reading {
+    std::uint64_t sum = 0;
+    std::size_t place = 0;
+    void add(char c) noexcept {
+        const auto byte = static_cast<std::uint8_t>(c);
+        sum += std::uint64_t{BYTE_READINGS.value[byte]} * POWERS_OF_TEN[place];
+        place += BYTE_READINGS.width[byte];
+    }
+    [[nodiscard]] unsigned remainder() const noexcept { return static_cast<unsigned>(sum % 97); }
+};
+
+// The pair that brings 100 times `r` to 1, as first_valid_pair takes it.
+std::array<char, 2> pair_after(unsigned r) noexcept {
+    std::array<std::array<char, 2>, 2> pairs{};
+    pairs_of((1 + 97 * 100 - r * 100) % 97, pairs);
+    return pairs[0];
+}
+
+}  // namespace
+
+bool solve_from_input(Arithmetic arithmetic, const ByteRules& rules, std::string_view input,
+                      InputCheck& out) noexcept {
+    constexpr std::size_t MOST = InlineString::CAPACITY;
+    KeptFromEnd from_end(rules, input);
+    char c = 0;
+    std::size_t at = 0;
+    switch (arithmetic) {
+        case Arithmetic::None: return false;
+        case Arithmetic::Luhn:
+        case Arithmetic::Gs1:
+        case Arithmetic::Mod11:
+        case Arithmetic::LuhnLetters: {
+            if (!from_end.next(c, at)) return false;
+            out.found = {c, 0};
+            out.at = at;
+            // The rest stand one place further from the right than they
+            // would alone; the last place weighs 1. ISBN's sum follows its
+            // length, known at the end: both are kept.
+            unsigned luhn = 0, gs1 = 0, mod11 = 0;
+            std::size_t d = 1;  // places from the right; for Luhn over letters, digits
+            std::size_t n = 1;
+            while (from_end.next(c, at)) {
+                if (++n > MOST) return false;
+                if (arithmetic == Arithmetic::Luhn) {
+                    luhn += place_term<Arithmetic::Luhn>(c, d++);
+                } else if (arithmetic == Arithmetic::LuhnLetters) {
+                    luhn += luhn_term(c, (d & 1) != 0);
+                    d += digits_of(c);
+                } else {
+                    gs1 += place_term<Arithmetic::Gs1>(c, d);
+                    mod11 += arithmetic == Arithmetic::Mod11 ? place_term<Arithmetic::Mod11>(c, d) : 0;
+                    ++d;
+                }
+            }
+            const bool by_eleven = arithmetic == Arithmetic::Mod11 && n != 13;
+            const unsigned m = by_eleven ? 11 : 10;
+            const unsigned sum = arithmetic == Arithmetic::Gs1 || (arithmetic == Arithmetic::Mod11 && !by_eleven) ? gs1
+                                 : by_eleven                                                                     ? mod11
+                                                                                                                 : luhn;
+            const unsigned x = (m - sum % m) % m;
+            out.expected = {x == 10 ? 'X' : static_cast<char>('0' + x), 0};
+            out.count = 1;
+            return true;
+        }
+        case Arithmetic::Mod97: {
+            // The last two kept bytes, then the rest.
+            char last = 0;
+            if (!from_end.next(last, at) || !from_end.next(c, at)) return false;
+            out.found = {c, last};
+            Mod97Reading rest;
+            std::size_t n = 2;
+            while (from_end.next(c, at)) {
+                if (++n > MOST) return false;
+                rest.add(c);
+            }
+            out.expected = pair_after(rest.remainder());
+            out.count = 2;
+            return true;
+        }
+        case Arithmetic::Mod97Iban: {
+            // The first four kept bytes move to the end: the rest reads the
+            // bytes after them, then the first two; the third and fourth are
+            // the pair.
+            std::array<char, 4> head{};
+            std::size_t count = 0, after_head = 0;
+            for (std::size_t i = 0; i < input.size() && count < head.size(); ++i) {
+                const std::uint16_t rule = rules[static_cast<unsigned char>(input[i])];
+                if ((rule & KEPT) == 0) continue;
+                head[count++] = static_cast<char>(rule);
+                after_head = i + 1;
+            }
+            if (count < head.size()) return false;
+            Mod97Reading rest;
+            rest.add(head[1]);
+            rest.add(head[0]);
+            KeptFromEnd body(rules, input, after_head);
+            std::size_t n = 4;
+            while (body.next(c, at)) {
+                if (++n > MOST) return false;
+                rest.add(c);
+            }
+            out.found = {head[2], head[3]};
+            out.expected = pair_after(rest.remainder());
+            out.count = 2;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CandidateChecks::swap(std::size_t k) const noexcept {

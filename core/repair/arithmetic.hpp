@@ -16,6 +16,24 @@
 
 namespace cobalis::repair {
 
+// The check characters of a plain check failure, solved from the input.
+struct InputCheck {
+    std::array<char, 2> expected{};
+    std::array<char, 2> found{};
+    std::size_t count = 0;  // 1 or 2
+    std::size_t at = 0;     // where the input holds a single check character
+};
+
+// For a kind whose check arithmetic names its check characters outright
+// (every arithmetic but None; a sum of place values or Luhn over letters ends
+// in one, MOD 97-10 in two: an IBAN's third and fourth, a LEI's last), those
+// that make the input's normal form valid with the rest unchanged, read in
+// one pass over the input's kept bytes (`rules`, as normal.hpp makes them)
+// without writing the normal form. False where the input holds too few or
+// more than InlineString::CAPACITY kept bytes, or for other arithmetic.
+bool solve_from_input(Arithmetic arithmetic, const std::array<std::uint16_t, 256>& rules, std::string_view input,
+                      InputCheck& out) noexcept;
+
 class CandidateChecks {
 public:
     // Prepares the sums of `s` (a compact form of at most CAPACITY bytes)

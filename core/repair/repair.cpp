@@ -4,79 +4,12 @@
 
 #include "core/kinds.hpp"
 #include "core/repair/arithmetic.hpp"
+#include "core/repair/normal.hpp"
 #include "core/repair/plausibility.hpp"
 
 namespace cobalis::repair {
 
 namespace {
-
-
-constexpr char folded(Folding folding, char c) noexcept {
-    if (folding == Folding::Upper && c >= 'a' && c <= 'z') return static_cast<char>(c - 0x20);
-    if (folding == Folding::XOnly && c == 'x') return 'X';
-    return c;
-}
-
-// What each kind's normaliser does with every byte: the byte it writes (low
-// eight bits), and whether it keeps it (bit 8; separators are dropped). One
-// load answers both.
-using ByteRules = std::array<std::uint16_t, 256>;
-constexpr std::uint16_t KEPT = 0x100;
-constexpr auto BYTE_RULES = [] {
-    std::array<ByteRules, kinds::KIND_COUNT> rules{};
-    for (std::size_t k = 0; k < kinds::KIND_COUNT; ++k) {
-        for (std::size_t b = 0; b < 256; ++b) {
-            const char c = static_cast<char>(b);
-            const bool kept = kinds::KINDS[k].separators.find(c) == std::string_view::npos;
-            const auto byte = static_cast<unsigned char>(folded(kinds::KINDS[k].repair.folding, c));
-            rules[k][b] = static_cast<std::uint16_t>(byte | (kept ? KEPT : 0));
-        }
-    }
-    return rules;
-}();
-const ByteRules& byte_rules(const kinds::Kind& kind) noexcept { return BYTE_RULES[&kind - kinds::KINDS.data()]; }
-
-// The kind's normal form, as its normaliser makes it; false when it does not fit.
-bool normal_form(std::string_view input, const kinds::Kind& kind, InlineString& out) noexcept {
-    const ByteRules& rules = byte_rules(kind);
-    char* const bytes = out.raw();
-    std::size_t n = 0;
-    if (input.size() <= InlineString::CAPACITY) {
-        // Every byte is written, and kept unless it separates.
-        for (const char c : input) {
-            const std::uint16_t rule = rules[static_cast<unsigned char>(c)];
-            bytes[n] = static_cast<char>(rule);
-            n += rule >> 8;
-        }
-    } else {
-        for (const char c : input) {
-            const std::uint16_t rule = rules[static_cast<unsigned char>(c)];
-            if ((rule & KEPT) == 0) continue;
-            if (n == InlineString::CAPACITY) return false;
-            bytes[n++] = static_cast<char>(rule);
-        }
-    }
-    out.commit(n);
-    return true;
-}
-
-// Where in `input` the normaliser took byte `k` of the normal form, of `n`
-// bytes, from; read from the nearer end (a check character is mostly last).
-std::size_t input_offset(std::string_view input, const kinds::Kind& kind, std::size_t k, std::size_t n) noexcept {
-    const ByteRules& rules = byte_rules(kind);
-    const auto kept = [&](std::size_t i) { return (rules[static_cast<unsigned char>(input[i])] & KEPT) != 0; };
-    if (2 * k >= n && n <= InlineString::CAPACITY) {
-        std::size_t after = n - 1 - k;  // kept bytes after it
-        for (std::size_t i = input.size(); i-- > 0;) {
-            if (kept(i) && after-- == 0) return i;
-        }
-        return input.size();
-    }
-    for (std::size_t i = 0; i < input.size(); ++i) {
-        if (kept(i) && k-- == 0) return i;
-    }
-    return input.size();
-}
 
 constexpr bool allowed(const Alphabet& layout, char c) noexcept { return layout.has(c); }
 
@@ -327,6 +260,19 @@ Explanation explain(std::size_t kind_number, std::string_view input, bool strict
     if (result.is_valid || !result.error) return e;
     e.error = result.error;
     if (*result.error == ErrorCode::InvalidLength) return e;
+    if (!strict && *result.error == ErrorCode::InvalidChecksum) {
+        // Under the plain rules, a kind with check arithmetic checks its
+        // check characters last and by that arithmetic alone: what it solves
+        // is valid (fuzz_repair holds it to that), read straight from the input.
+        InputCheck check;
+        if (solve_from_input(kind.repair.arithmetic, byte_rules(kind), input, check)) {
+            e.expected_bytes.bytes = check.expected;
+            e.found_bytes.bytes = check.found;
+            e.check_length = static_cast<std::uint8_t>(check.count);
+            if (check.count == 1) e.position = check.at;
+            return e;
+        }
+    }
     InlineString normal;
     if (!normal_form(input, kind, normal)) return e;
     const std::string_view s = normal.view();
