@@ -406,7 +406,10 @@ bool solve_from_input(Arithmetic arithmetic, const ByteRules& rules, std::string
                     d += digits_of(c);
                 } else {
                     gs1 += place_term<Arithmetic::Gs1>(c, d);
-                    mod11 += arithmetic == Arithmetic::Mod11 ? place_term<Arithmetic::Mod11>(c, d) : 0;
+                    // Weighted d + 1 and reduced once at the end: at most
+                    // 254 terms below 10 * 255, no overflow.
+                    const unsigned v = is_digit(c) ? static_cast<unsigned>(c - '0') : c == 'X' ? 10 : 0;
+                    mod11 += v * static_cast<unsigned>(d + 1);
                     ++d;
                 }
             }
