@@ -23,7 +23,14 @@ static_assert([] {
         if (HALVED[DOUBLED[d]] != d) return false;
     }
     return true;
-}());
+}(), "the kernel drops the kinds' separators");
+static_assert([] {
+    for (const kinds::Kind& kind : kinds::KINDS) {
+        const bool mod97 = kind.repair.arithmetic == Arithmetic::Mod97 || kind.repair.arithmetic == Arithmetic::Mod97Iban;
+        if (mod97 && (kind.separators != kinds::SEPARATORS || kind.repair.folding != Folding::Upper)) return false;
+    }
+    return true;
+}(), "the kinds read by MOD 97-10 normalise as the kernel reads");
 // Inverses modulo 11 of 1..10.
 constexpr std::array<std::uint8_t, 11> INVERSE_11{0, 1, 6, 4, 3, 9, 2, 8, 7, 5, 10};
 static_assert([] {
@@ -374,6 +381,24 @@ std::array<char, 2> pair_after(unsigned r) noexcept {
     return pairs[0];
 }
 
+// The same for a whole number of remainder `r` whose last two digits hold
+// `held`: 100 times the rest is r - held.
+std::array<char, 2> pair_after_whole(unsigned r, unsigned held) noexcept {
+    std::array<std::array<char, 2>, 2> pairs{};
+    pairs_of((1 + 2 * 97 - r + held % 97) % 97, pairs);
+    return pairs[0];
+}
+
+// The kernel reads a normal form as the kinds with MOD 97-10 make it: the
+// same separators dropped, the same letters folded.
+static_assert([] {
+    for (std::size_t b = 0; b < 256; ++b) {
+        const bool dropped = kinds::SEPARATORS.find(static_cast<char>(b)) != std::string_view::npos;
+        if (dropped != kernels::Separators::is(static_cast<std::uint8_t>(b))) return false;
+    }
+    return true;
+}());
+
 }  // namespace
 
 bool solve_from_input(Arithmetic arithmetic, const ByteRules& rules, std::string_view input,
@@ -428,6 +453,17 @@ bool solve_from_input(Arithmetic arithmetic, const ByteRules& rules, std::string
             char last = 0;
             if (!from_end.next(last, at) || !from_end.next(c, at)) return false;
             out.found = {c, last};
+            if (is_digit(c) && is_digit(last)) {
+                // Two digits close the number: the kernel reads it whole, and
+                // the pair v that makes it 1 differs from theirs by 1 - r.
+                const kernels::NormalMod97 whole = kernels::mod97_of_normal_form(input, MOST);
+                if (whole.size <= MOST) {
+                    const auto held = static_cast<unsigned>((c - '0') * 10 + (last - '0'));
+                    out.expected = pair_after_whole(whole.remainder(), held);
+                    out.count = 2;
+                    return true;
+                }
+            }
             Mod97Reading rest;
             std::size_t n = 2;
             while (from_end.next(c, at)) {
@@ -451,6 +487,23 @@ bool solve_from_input(Arithmetic arithmetic, const ByteRules& rules, std::string
                 after_head = i + 1;
             }
             if (count < head.size()) return false;
+            out.found = {head[2], head[3]};
+            if (const kernels::NormalMod97 whole = kernels::mod97_of_normal_form(input, MOST); whole.size <= MOST) {
+                // The kernel reads the normal form in its own order, the head
+                // H before the body B; the rest in the checked order is B
+                // followed by the country, and the pair makes it 1.
+                Mod97Reading h;
+                for (std::size_t i = head.size(); i-- > 0;) h.add(head[i]);
+                Mod97Reading country;
+                country.add(head[1]);
+                country.add(head[0]);
+                const std::size_t body_places = whole.places - h.place;
+                const unsigned body = (whole.remainder() + 97 - h.remainder() * POWERS_OF_TEN[body_places] % 97) % 97;
+                const unsigned rest = (body * POWERS_OF_TEN[country.place] + country.remainder()) % 97;
+                out.expected = pair_after(rest);
+                out.count = 2;
+                return true;
+            }
             Mod97Reading rest;
             rest.add(head[1]);
             rest.add(head[0]);
@@ -460,7 +513,6 @@ bool solve_from_input(Arithmetic arithmetic, const ByteRules& rules, std::string
                 if (++n > MOST) return false;
                 rest.add(c);
             }
-            out.found = {head[2], head[3]};
             out.expected = pair_after(rest.remainder());
             out.count = 2;
             return true;
