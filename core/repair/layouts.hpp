@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/repair/profile.hpp"
+#include "core/validators/vat/vat.hpp"
 
 namespace cobalis::repair::layouts {
 
@@ -91,7 +92,9 @@ inline constexpr Profile ISIN{Folding::Upper, each_place<isin>, true, last_chara
 inline constexpr Profile LEI{Folding::Upper, each_place<lei>, true, lei_check, Arithmetic::Mod97, NO_COUNTRY, lei};
 inline constexpr Profile EAN{Folding::None,   each_place<digits>, true,  last_character,
                              Arithmetic::Gs1, NO_COUNTRY,         digits};
-inline constexpr Profile VAT{Folding::Upper, each_place<vat>, true, vat_check, Arithmetic::None, 0, vat};
+inline constexpr Profile VAT{Folding::Upper,  each_place<vat>, true, vat_check,
+                             Arithmetic::None, 0,               vat,  validators::vat::is_valid_normal,
+                             validators::vat::is_valid_strict_normal};
 inline constexpr Profile EMAIL_PROFILE{Folding::None,   each_place<email>, false, no_check,
                                        Arithmetic::None, NO_COUNTRY,        email};
 

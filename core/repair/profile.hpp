@@ -86,6 +86,7 @@ using Layout = void (*)(std::string_view compact, bool strict, Places& out) noex
 // The alphabet of one place, for kinds whose places follow a rule of their
 // index and the form (whatever `strict` says).
 using PlaceRule = const Alphabet& (*)(std::string_view compact, std::size_t i) noexcept;
+using NormalPredicate = bool (*)(std::string_view normal) noexcept;
 using CheckPlacer = CheckPlace (*)(std::string_view compact, bool strict) noexcept;
 
 inline constexpr std::size_t NO_COUNTRY = static_cast<std::size_t>(-1);
@@ -100,6 +101,10 @@ struct Profile {
     Arithmetic arithmetic;
     std::size_t country_at;  // where the country code starts, or NO_COUNTRY
     PlaceRule place = nullptr;  // the rule `layout` applies to each place, where it has one
+    // The kind's is_valid and is_valid_strict for a text that is already its
+    // normal form, where the kind has them: every candidate edit is one.
+    NormalPredicate is_valid_normal = nullptr;
+    NormalPredicate is_valid_strict_normal = nullptr;
 };
 
 }  // namespace cobalis::repair

@@ -24,6 +24,14 @@ std::optional<std::size_t> first_misplaced(const Profile& profile, const Places&
 
 using Predicate = bool (*)(std::string_view) noexcept;
 
+// What confirms a candidate edit of a normal form: the kind's is_valid (or
+// strict), without normalising again where the kind can.
+Predicate confirmer(const kinds::Kind& kind, bool strict) noexcept {
+    const Profile& profile = kind.repair;
+    if (strict) return profile.is_valid_strict_normal != nullptr ? profile.is_valid_strict_normal : kind.is_valid_strict;
+    return profile.is_valid_normal != nullptr ? profile.is_valid_normal : kind.is_valid;
+}
+
 // The places of a normal form, read the first time they are asked for: the
 // check digits of MOD 97-10 are found without them.
 class LazyPlaces {
@@ -288,9 +296,7 @@ Explanation explain(std::size_t kind_number, std::string_view input, bool strict
         // check characters last and by that arithmetic alone: once validate
         // names them, what the arithmetic solves is valid (fuzz_repair holds
         // it to that). National rules may refuse it still, so strict asks.
-        const Predicate is_valid = strict                                  ? kind.is_valid_strict
-                                   : profile.arithmetic == Arithmetic::None ? kind.is_valid
-                                                                            : nullptr;
+        const Predicate is_valid = strict || profile.arithmetic == Arithmetic::None ? confirmer(kind, strict) : nullptr;
         LazyPlaces layout(profile, s, strict);
         // A form's two check characters with no arithmetic to solve them
         // (France's key) would take a thousand validations to find: one only.
@@ -327,8 +333,8 @@ void suggest(std::size_t kind_number, std::string_view input, bool strict, std::
     limit = std::min(limit, Suggestions::CAPACITY);
     if (kind_number >= kinds::KIND_COUNT || limit == 0) return;
     const kinds::Kind& kind = kinds::KINDS[kind_number];
-    const Predicate is_valid = strict ? kind.is_valid_strict : kind.is_valid;
-    if (is_valid(input)) return;
+    if ((strict ? kind.is_valid_strict : kind.is_valid)(input)) return;
+    const Predicate is_valid = confirmer(kind, strict);
     if (!normal_form(input, kind, out.compact)) return;
     const std::string_view s = out.compact.view();
     const std::size_t n = s.size();

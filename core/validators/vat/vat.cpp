@@ -141,8 +141,14 @@ bool is_known_country(char first, char second) noexcept { return has_own_rule(fi
 
 ValidationResult validate(std::string_view input) noexcept { return validate_with<false>(input); }
 bool is_valid(std::string_view input) noexcept { return is_valid_with<false>(input); }
+bool is_valid_normal(std::string_view s) noexcept {
+    return !prefix_failure(s) && country_verdict<false>(s) == Verdict::Passed;
+}
 
 ValidationResult validate_strict(std::string_view input) noexcept { return validate_with<true>(input); }
 bool is_valid_strict(std::string_view input) noexcept { return is_valid_with<true>(input); }
+bool is_valid_strict_normal(std::string_view s) noexcept {
+    return !prefix_failure(s) && country_verdict<true>(s) == Verdict::Passed;
+}
 
 }  // namespace cobalis::validators::vat

@@ -21,4 +21,11 @@ bool is_valid(std::string_view input) noexcept;
 ValidationResult validate_strict(std::string_view input) noexcept;
 bool is_valid_strict(std::string_view input) noexcept;
 
+// is_valid and is_valid_strict of a text that is its own normal form (no
+// separator, no lower-case letter, at most InlineString::CAPACITY bytes),
+// which they answer without normalising it again: for callers that try many
+// such forms (core/repair/).
+bool is_valid_normal(std::string_view normal) noexcept;
+bool is_valid_strict_normal(std::string_view normal) noexcept;
+
 }  // namespace cobalis::validators::vat
