@@ -9,7 +9,7 @@
 // under the same rules, lies one substitution or one swap of neighbours from
 // the compact form, and none repeats; a valid input has none; the edits come
 // in order of likelihood, then of doubts (as counted again on the result),
-// then of shape.
+// then of shape; a kind's predicate for normal forms answers as its own.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,6 +17,7 @@
 
 #include "core/kinds.hpp"
 #include "core/repair/plausibility.hpp"
+#include "core/repair/normal.hpp"
 #include "core/repair/repair.hpp"
 #include "fuzz/check.hpp"
 
@@ -52,6 +53,12 @@ void check(std::size_t number, bool strict, std::string_view input) {
     repair::Suggestions found;
     repair::suggest(number, input, strict, repair::Suggestions::CAPACITY, found);
     const auto is_valid = strict ? kind.is_valid_strict : kind.is_valid;
+    // A kind's predicate for normal forms answers as its own does on the input.
+    const auto is_valid_normal = strict ? kind.repair.is_valid_strict_normal : kind.repair.is_valid_normal;
+    InlineString normal;
+    if (is_valid_normal != nullptr && repair::normal_form(input, kind, normal)) {
+        REQUIRE(is_valid_normal(normal.view()) == is_valid(input));
+    }
     REQUIRE(!result.is_valid || found.count == 0);
     if (e.check_length != 0) {
         // The check characters explain names make the compact form valid.
