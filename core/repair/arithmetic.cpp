@@ -340,11 +340,11 @@ using algorithms::mod97_10::POWERS_OF_TEN;
 // The input's kept bytes from its end, folded, with where each stands.
 class KeptFromEnd {
 public:
-    KeptFromEnd(const ByteRules& rules, std::string_view input, std::size_t stop = 0) noexcept
-        : rules_(rules), input_(input), i_(input.size()), stop_(stop) {}
+    KeptFromEnd(const ByteRules& rules, std::string_view input) noexcept
+        : rules_(rules), input_(input), i_(input.size()) {}
     // The next kept byte towards the start into `c`, its offset into `at`; false at the start.
     bool next(char& c, std::size_t& at) noexcept {
-        while (i_ > stop_) {
+        while (i_ > 0) {
             const std::uint16_t rule = rules_[static_cast<unsigned char>(input_[--i_])];
             if ((rule & KEPT) == 0) continue;
             c = static_cast<char>(rule);
@@ -358,7 +358,6 @@ private:
     const ByteRules& rules_;
     std::string_view input_;
     std::size_t i_;
-    std::size_t stop_;
 };
 
 // A number read in place under MOD 97-10, from its right: each character
@@ -475,45 +474,30 @@ bool solve_from_input(Arithmetic arithmetic, const ByteRules& rules, std::string
             return true;
         }
         case Arithmetic::Mod97Iban: {
-            // The first four kept bytes move to the end: the rest reads the
-            // bytes after them, then the first two; the third and fourth are
-            // the pair.
+            // The first four kept bytes move to the end: the third and fourth
+            // are the pair.
             std::array<char, 4> head{};
-            std::size_t count = 0, after_head = 0;
+            std::size_t count = 0;
             for (std::size_t i = 0; i < input.size() && count < head.size(); ++i) {
                 const std::uint16_t rule = rules[static_cast<unsigned char>(input[i])];
-                if ((rule & KEPT) == 0) continue;
-                head[count++] = static_cast<char>(rule);
-                after_head = i + 1;
+                if ((rule & KEPT) != 0) head[count++] = static_cast<char>(rule);
             }
             if (count < head.size()) return false;
             out.found = {head[2], head[3]};
-            if (const kernels::NormalMod97 whole = kernels::mod97_of_normal_form(input, MOST); whole.size <= MOST) {
-                // The kernel reads the normal form in its own order, the head
-                // H before the body B; the rest in the checked order is B
-                // followed by the country, and the pair makes it 1.
-                Mod97Reading h;
-                for (std::size_t i = head.size(); i-- > 0;) h.add(head[i]);
-                Mod97Reading country;
-                country.add(head[1]);
-                country.add(head[0]);
-                const std::size_t body_places = whole.places - h.place;
-                const unsigned body = (whole.remainder() + 97 - h.remainder() * POWERS_OF_TEN[body_places] % 97) % 97;
-                const unsigned rest = (body * POWERS_OF_TEN[country.place] + country.remainder()) % 97;
-                out.expected = pair_after(rest);
-                out.count = 2;
-                return true;
-            }
-            Mod97Reading rest;
-            rest.add(head[1]);
-            rest.add(head[0]);
-            KeptFromEnd body(rules, input, after_head);
-            std::size_t n = 4;
-            while (body.next(c, at)) {
-                if (++n > MOST) return false;
-                rest.add(c);
-            }
-            out.expected = pair_after(rest.remainder());
+            // The kernel reads the normal form in its own order, the head H
+            // before the body B; the rest in the checked order is B followed
+            // by the country, and the pair makes it 1.
+            const kernels::NormalMod97 whole = kernels::mod97_of_normal_form(input, MOST);
+            Mod97Reading h;
+            for (std::size_t i = head.size(); i-- > 0;) h.add(head[i]);
+            if (whole.size > MOST || h.place > whole.places) return false;
+            Mod97Reading country;
+            country.add(head[1]);
+            country.add(head[0]);
+            const std::size_t body_places = whole.places - h.place;
+            const unsigned body = (whole.remainder() + 97 - h.remainder() * POWERS_OF_TEN[body_places] % 97) % 97;
+            const unsigned rest = (body * POWERS_OF_TEN[country.place] + country.remainder()) % 97;
+            out.expected = pair_after(rest);
             out.count = 2;
             return true;
         }
