@@ -311,7 +311,9 @@ def test_columns_answer_in_the_callers_type():
 
     series = cobalis.explain("iban", pl.Series("iban", COLUMN))
     assert series.name == "iban" and series.dtype == pl.Struct and series.to_list() == rows
-    assert cobalis.suggest("iban", pl.Series("iban", COLUMN)).to_list() == lists
+    suggested_pl = cobalis.suggest("iban", pl.Series("iban", COLUMN))
+    assert suggested_pl.name == "iban" and suggested_pl.dtype == pl.List(pl.String) and suggested_pl.to_list() == lists
+    assert [str(t) for t in cobalis.explain("iban", pd.Series(COLUMN)).dtypes] == ["string", "Int64", "string", "string"]
 
     index = pd.Index([10, 20, 30, 40])
     frame = cobalis.explain("iban", pd.Series(COLUMN, index=index))
