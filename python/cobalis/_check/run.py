@@ -82,7 +82,9 @@ def check_file(
             result = validate(value)
             written = output_row(row, result["is_valid"], result["error"], result["compact"], result["formatted"],
                                  PLAIN)
-            if explain:
+            if explain and result["is_valid"]:
+                written += ["", "", ""]  # a valid value has nothing to explain and no suggestion
+            elif explain:
                 explained = cobalis.explain(cast(Kind, kind), value, strict=strict)
                 position = explained["position"]
                 suggestions = cobalis.suggest(cast(Kind, kind), value, strict=strict)
