@@ -116,6 +116,17 @@ def test_each_answer_is_a_dict_of_its_own(kind, texts):
     assert other["position"] == (None if kept["position"] is None else kept["position"] - spaces_before)
 
 
+def test_an_explainer_takes_any_table_of_sentences():
+    import _cobalis_explain
+
+    long = "x" * 300
+    explain = _cobalis_explain.Explainer({"iban": {"invalid_checksum": long}}, lambda *args: None).explain
+    assert explain("iban", "GB83WEST12345698765432")["message"] == long + ": they should be 82, not 83."
+    assert explain("bic", "DEUT1EFF")["message"] == "invalid_country"  # no sentence: the code itself
+    with pytest.raises(TypeError):
+        _cobalis_explain.Explainer({"iban": {"invalid_checksum": 1}}, lambda *args: None)
+
+
 def test_explain_and_suggest_pickle_for_process_pools():
     import pickle
 

@@ -15,7 +15,6 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
-#include <string>
 #include <string_view>
 
 #include "core/kinds.hpp"
@@ -118,8 +117,8 @@ bool read_messages(ExplainerObject* self, PyObject* messages) noexcept {
             continue;
         }
         for (std::size_t c = 0; c < CODES; ++c) {
-            const std::string_view code = error_text(static_cast<ErrorCode>(c));
-            PyObject* base = PyMapping_GetItemString(codes, std::string(code).c_str());
+            PyObject* code = error_object(static_cast<ErrorCode>(c));
+            PyObject* base = PyObject_GetItem(codes, code);
             if (base == nullptr) {
                 if (!PyErr_ExceptionMatches(PyExc_KeyError)) {
                     Py_DECREF(codes);
@@ -131,8 +130,7 @@ bool read_messages(ExplainerObject* self, PyObject* messages) noexcept {
             if (!PyUnicode_Check(base)) {
                 Py_DECREF(base);
                 Py_DECREF(codes);
-                PyErr_Format(PyExc_TypeError, "Explainer: the message of %s %s is not a str", kind.data(),
-                             std::string(code).c_str());
+                PyErr_Format(PyExc_TypeError, "Explainer: the message of %U %U is not a str", name, code);
                 return false;
             }
             self->bases[k][c] = base;
@@ -272,8 +270,13 @@ PyObject* sentence(const ExplainerObject* self, std::size_t kind, const repair::
     std::array<char, ROOM> buffer{};
     if (stem.size() > ROOM - 64) {
         if (e.check_length != 0) {
+            // At most two characters each, NUL-terminated for the format.
+            std::array<char, 3> expected{};
+            std::array<char, 3> found{};
+            e.expected().copy(expected.data(), 2);
+            e.found().copy(found.data(), 2);
             return PyUnicode_FromFormat("%U: %s should be %s, not %s.", base, e.check_length == 1 ? "it" : "they",
-                                        std::string(e.expected()).c_str(), std::string(e.found()).c_str());
+                                        expected.data(), found.data());
         }
         return PyUnicode_FromFormat("%U (character %zd).", base, PyLong_AsSsize_t(position) + 1);
     }
