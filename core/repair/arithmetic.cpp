@@ -1,7 +1,5 @@
 #include "core/repair/arithmetic.hpp"
 
-#include <cstring>
-
 #include "core/algorithms/luhn.hpp"
 #include "core/algorithms/mod97_10.hpp"
 #include "core/kernels/mod97.hpp"
@@ -225,117 +223,12 @@ std::size_t CandidateChecks::solve(std::size_t k, std::array<char, 2>& out) cons
 
 namespace {
 
-// The two-digit values that make a number 1 modulo 97 when `v` (0..96) does:
-// check digits are computed as 98 less a remainder, 02 to 98, so one of those
-// comes first (97 before its twin 00, 98 before 01).
-std::size_t pairs_of(unsigned v, std::array<std::array<char, 2>, 2>& out) noexcept {
-    const auto put = [&](std::size_t i, unsigned pair) {
-        out[i] = {static_cast<char>('0' + pair / 10), static_cast<char>('0' + pair % 10)};
-    };
-    if (v >= 2) {
-        put(0, v);
-        if (v + 97 < 100) put(1, v + 97);
-        return v + 97 < 100 ? 2 : 1;
-    }
-    put(0, v + 97);
-    put(1, v);
-    return 2;
+// The check digits that hold `v` (0..96) modulo 97: they are computed as 98
+// less a remainder, 02 to 98, so 0 and 1 are written 97 and 98.
+std::array<char, 2> check_pair(unsigned v) noexcept {
+    const unsigned pair = v >= 2 ? v : v + 97;
+    return {static_cast<char>('0' + pair / 10), static_cast<char>('0' + pair % 10)};
 }
-
-}  // namespace
-
-std::size_t CandidateChecks::solve_pair(std::size_t k, std::array<std::array<char, 2>, 2>& out) const noexcept {
-    if (arithmetic_ != Arithmetic::Mod97 && arithmetic_ != Arithmetic::Mod97Iban) return NOT_SOLVED;
-    const std::size_t j = checked_place(k);
-    if (k + 1 >= s_.size() || j + 1 >= s_.size()) return NOT_SOLVED;
-    // Two digits hold 0..99: the one value of 0..96 that makes the number 1,
-    // and that value plus 97 where it is still two digits.
-    const std::size_t after = suffix_digits_[j + 2];
-    const unsigned a = (prefix_[j][0] * power(after + 2) + suffix_[j + 2]) % 97;
-    return pairs_of((1 + 97 - a) * power(96 - after % 96) % 97, out);
-}
-
-std::size_t CandidateChecks::implied_pair(Arithmetic arithmetic, std::string_view s, std::size_t k,
-                                          std::array<std::array<char, 2>, 2>& out) noexcept {
-    if (arithmetic != Arithmetic::Mod97 && arithmetic != Arithmetic::Mod97Iban) return NOT_SOLVED;
-    const std::size_t n = s.size();
-    const std::size_t rotation = arithmetic == Arithmetic::Mod97Iban && n >= 4 ? 4 : 0;
-    const std::size_t j = k >= rotation ? k - rotation : k + n - rotation;
-    if (k + 1 >= n || j + 1 >= n) return NOT_SOLVED;
-    if (j + 2 == n) {
-        // The pair closes the checked order (an IBAN's once its first four
-        // characters move to the end, a LEI's at its end): the rest reads as
-        // MOD 97-10 reads a number, and the pair must bring 100 times its
-        // remainder to 1.
-        std::array<char, InlineString::CAPACITY> moved;  // written before it is read
-        std::string_view rest = s.substr(0, k);
-        if (rotation != 0) {
-            std::memcpy(moved.data(), s.data() + rotation, n - rotation);
-            std::memcpy(moved.data() + n - rotation, s.data(), k);
-            rest = std::string_view(moved.data(), n - 2);
-        }
-        const unsigned r = kernels::mod97_of_normal_form(rest, InlineString::CAPACITY).remainder();
-        return pairs_of((1 + 97 * 100 - r * 100) % 97, out);
-    }
-    // Read from the right, each character adds its value times the power of
-    // ten of its place: independent terms, no chain of remainders.
-    std::uint64_t sum = 0;
-    std::size_t place = 0;  // digits to the right, below 96 + 2
-    std::size_t after = 0;  // digits to the right of the pair
-    for (std::size_t i = n; i-- > 0;) {
-        if (i == j + 1) after = place;
-        if (i == j || i == j + 1) {
-            ++place;  // a zero digit
-        } else {
-            const char c = s[i + rotation < n ? i + rotation : i + rotation - n];
-            sum += std::uint64_t{value_of(c)} * POWERS_OF_TEN[place];
-            place += digits_of(c);
-        }
-        if (place >= 96) place -= 96;
-    }
-    const auto r = static_cast<unsigned>(sum % 97);
-    return pairs_of((1 + 97 - r) * power(96 - after) % 97, out);
-}
-
-std::size_t CandidateChecks::implied_last(Arithmetic arithmetic, std::string_view s,
-                                          std::array<char, 2>& out) noexcept {
-    if (arithmetic == Arithmetic::Mod11 && s.size() == 13) arithmetic = Arithmetic::Gs1;
-    const std::size_t n = s.size();
-    if (n == 0 || n >= N) return NOT_SOLVED;
-    const std::string_view rest = s.substr(0, n - 1);
-    // The rest's terms stand one place further from the right than they
-    // would alone; the last place needs what brings the sum to a multiple.
-    const auto need = [&]<Arithmetic A>(unsigned m) {
-        unsigned sum = 0;
-        for (std::size_t i = 0; i < rest.size(); ++i) sum += place_term<A>(rest[i], n - 1 - i);
-        return (m - sum % m) % m;
-    };
-    unsigned x = 0;
-    switch (arithmetic) {
-        case Arithmetic::Luhn: x = need.operator()<Arithmetic::Luhn>(10); break;
-        case Arithmetic::Gs1: x = need.operator()<Arithmetic::Gs1>(10); break;
-        case Arithmetic::Mod11: x = need.operator()<Arithmetic::Mod11>(11); break;
-        case Arithmetic::LuhnLetters: {
-            // A digit there stands alone and undoubled; the rest's digits follow it.
-            unsigned sum = 0;
-            std::size_t after = 1;
-            for (std::size_t i = rest.size(); i-- > 0;) {
-                sum += luhn_term(rest[i], (after & 1) != 0);
-                after += digits_of(rest[i]);
-            }
-            x = (10 - sum % 10) % 10;
-            break;
-        }
-        default: return NOT_SOLVED;
-    }
-    out[0] = x == 10 ? 'X' : static_cast<char>('0' + x);
-    return 1;
-}
-
-namespace {
-
-using algorithms::mod97_10::BYTE_READINGS;
-using algorithms::mod97_10::POWERS_OF_TEN;
 
 // The input's kept bytes from its end, folded, with where each stands.
 class KeptFromEnd {
@@ -373,19 +266,13 @@ struct Mod97Reading {
     [[nodiscard]] unsigned remainder() const noexcept { return static_cast<unsigned>(sum % 97); }
 };
 
-// The pair that brings 100 times `r` to 1, as first_valid_pair takes it.
-std::array<char, 2> pair_after(unsigned r) noexcept {
-    std::array<std::array<char, 2>, 2> pairs{};
-    pairs_of((1 + 97 * 100 - r * 100) % 97, pairs);
-    return pairs[0];
-}
+// The pair that brings 100 times `r` to 1.
+std::array<char, 2> pair_after(unsigned r) noexcept { return check_pair((1 + 97 * 100 - r * 100) % 97); }
 
 // The same for a whole number of remainder `r` whose last two digits hold
 // `held`: 100 times the rest is r - held.
 std::array<char, 2> pair_after_whole(unsigned r, unsigned held) noexcept {
-    std::array<std::array<char, 2>, 2> pairs{};
-    pairs_of((1 + 2 * 97 - r + held % 97) % 97, pairs);
-    return pairs[0];
+    return check_pair((1 + 2 * 97 - r + held % 97) % 97);
 }
 
 // The kernel reads a normal form as the kinds with MOD 97-10 make it: the
@@ -399,6 +286,19 @@ static_assert([] {
 }());
 
 }  // namespace
+
+bool names_check_at(Arithmetic arithmetic, std::size_t n, std::size_t at, std::size_t count) noexcept {
+    switch (arithmetic) {
+        case Arithmetic::None: return false;
+        case Arithmetic::Luhn:
+        case Arithmetic::Gs1:
+        case Arithmetic::Mod11:
+        case Arithmetic::LuhnLetters: return count == 1 && n >= 1 && at == n - 1;
+        case Arithmetic::Mod97: return count == 2 && n >= 2 && at == n - 2;
+        case Arithmetic::Mod97Iban: return count == 2 && n >= 4 && at == 2;
+    }
+    return false;
+}
 
 bool solve_from_input(Arithmetic arithmetic, const ByteRules& rules, std::string_view input,
                       InputCheck& out) noexcept {

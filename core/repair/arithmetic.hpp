@@ -33,6 +33,9 @@ struct InputCheck {
 // more than InlineString::CAPACITY kept bytes, or for other arithmetic.
 bool solve_from_input(Arithmetic arithmetic, const std::array<std::uint16_t, 256>& rules, std::string_view input,
                       InputCheck& out) noexcept;
+// Whether `count` check characters from `at` of a normal form of `n` bytes
+// are where solve_from_input finds them under `arithmetic`.
+bool names_check_at(Arithmetic arithmetic, std::size_t n, std::size_t at, std::size_t count) noexcept;
 
 class CandidateChecks {
 public:
@@ -51,21 +54,6 @@ public:
     // with `substitution`. The caller keeps those its layout allows.
     static constexpr std::size_t NOT_SOLVED = 3;
     [[nodiscard]] std::size_t solve(std::size_t k, std::array<char, 2>& out) const noexcept;
-    // The two check digits at `k` and `k + 1` that make `s` valid under MOD
-    // 97-10, without preparing: one pass over `s` with them read as 0.
-    // Written into `out` as solve_pair writes them; NOT_SOLVED for any
-    // other arithmetic.
-    static std::size_t implied_pair(Arithmetic arithmetic, std::string_view s, std::size_t k,
-                                    std::array<std::array<char, 2>, 2>& out) noexcept;
-    // The one character at the last place of `s` that makes it valid under
-    // a sum of place values or Luhn over letters, where that place weighs 1,
-    // without preparing: one pass over the rest. Written into `out` as solve
-    // writes it; NOT_SOLVED for any other arithmetic.
-    static std::size_t implied_last(Arithmetic arithmetic, std::string_view s, std::array<char, 2>& out) noexcept;
-    // The same for two digits at `k` and `k + 1` read together: the pairs that
-    // may make `s` valid, in increasing order, written into `out` (two bytes
-    // each); NOT_SOLVED where the pairs have to be tried one by one.
-    [[nodiscard]] std::size_t solve_pair(std::size_t k, std::array<std::array<char, 2>, 2>& out) const noexcept;
     // Whether `s` with the characters at `k` and `k + 1` swapped may be valid.
     [[nodiscard]] bool swap(std::size_t k) const noexcept;
 

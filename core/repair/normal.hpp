@@ -36,6 +36,13 @@ inline constexpr auto BYTE_RULES = [] {
     }
     return rules;
 }();
+// The rules of a text already in normal form: every byte kept as it is.
+inline constexpr ByteRules AS_IS = [] {
+    ByteRules rules{};
+    for (std::size_t b = 0; b < 256; ++b) rules[b] = static_cast<std::uint16_t>(b | KEPT);
+    return rules;
+}();
+
 inline const ByteRules& byte_rules(const kinds::Kind& kind) noexcept {
     return BYTE_RULES[static_cast<std::size_t>(&kind - kinds::KINDS.data())];
 }

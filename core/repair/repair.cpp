@@ -56,25 +56,9 @@ private:
     Places places_;
 };
 
-// The first of `count` check-digit pairs that makes the candidate valid when
-// written at k and k + 1, into `out`; false when none does.
-bool first_valid_pair(const std::array<std::array<char, 2>, 2>& pairs, std::size_t count, std::size_t k,
-                      InlineString& candidate, Predicate is_valid, std::array<char, 2>& out) noexcept {
-    char* const bytes = candidate.raw();
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes[k] = pairs[i][0];
-        bytes[k + 1] = pairs[i][1];
-        if (is_valid == nullptr || is_valid(candidate.view())) {
-            out = pairs[i];
-            return true;
-        }
-    }
-    return false;
-}
-
 // The check characters that make `s` valid with the rest unchanged, written
 // into `out`: the only such character, or for two digits read as one number
-// the pair in the usual range (see CandidateChecks::solve_pair). Each is
+// the pair in the usual range, 2 to 98 where it can be. Each is
 // confirmed by `is_valid`, or, when it is null, taken as the arithmetic
 // solves it.
 bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place, std::string_view s,
@@ -82,30 +66,33 @@ bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place,
     InlineString candidate(s);
     char* const bytes = candidate.raw();
     const std::size_t k = place.at;
-    std::array<std::array<char, 2>, 2> pairs{};
-    if (place.count == 2) {
-        // Two check digits of MOD 97-10, found in one pass.
-        const std::size_t solutions = CandidateChecks::implied_pair(profile.arithmetic, s, k, pairs);
-        if (solutions != CandidateChecks::NOT_SOLVED) {
-            return first_valid_pair(pairs, solutions, k, candidate, is_valid, out);
-        }
+    // Where the arithmetic names its check characters outright, one pass
+    // over the form solves them.
+    InputCheck solved;
+    const bool named = names_check_at(profile.arithmetic, s.size(), k, place.count) &&
+                       solve_from_input(profile.arithmetic, AS_IS, s, solved);
+    if (place.count == 2 && named) {
+        bytes[k] = solved.expected[0];
+        bytes[k + 1] = solved.expected[1];
+        if (is_valid != nullptr && !is_valid(candidate.view())) return false;
+        out = solved.expected;
+        return true;
     }
     CandidateChecks checks;
     if (place.count == 1) {
         const Alphabet& allowed_here = place.alphabet != nullptr ? *place.alphabet : layout.at(k);
-        std::array<char, 2> solved{};
-        // A last check character is solved in one pass; others from sums
+        // One the arithmetic does not name outright is solved from sums
         // prepared over the whole form.
-        std::size_t solutions = k + 1 == s.size() ? CandidateChecks::implied_last(profile.arithmetic, s, solved)
-                                                  : CandidateChecks::NOT_SOLVED;
-        const bool prepared = solutions == CandidateChecks::NOT_SOLVED;
+        std::array<char, 2> solutions{solved.expected[0], 0};
+        std::size_t count = 1;
+        const bool prepared = !named;
         if (prepared) {
             checks.prepare(profile.arithmetic, s);
-            solutions = checks.solve(k, solved);
+            count = checks.solve(k, solutions);
         }
-        const std::string_view tried = solutions == CandidateChecks::NOT_SOLVED
+        const std::string_view tried = count == CandidateChecks::NOT_SOLVED
                                            ? allowed_here.chars()
-                                           : std::string_view(solved.data(), solutions);
+                                           : std::string_view(solutions.data(), count);
         // Where more than one character would do (a country with two ways
         // of checking), the rest does not imply one: none is named.
         std::size_t found = 0;
@@ -119,14 +106,9 @@ bool implied_check(const Profile& profile, LazyPlaces& layout, CheckPlace place,
         }
         return found == 1;
     }
-    // Two check digits read together as a number.
-    checks.prepare(profile.arithmetic, s);
-    const std::size_t solutions = checks.solve_pair(k, pairs);
-    if (solutions != CandidateChecks::NOT_SOLVED) {
-        return first_valid_pair(pairs, solutions, k, candidate, is_valid, out);
-    }
     // Two check characters of other arithmetic: the first tried against
     // every second; none named where more than one pair would do.
+    if (is_valid == nullptr) return false;
     std::size_t found = 0;
     const Places& places = layout.get();
     for (const char c : places.at[k]->chars()) {

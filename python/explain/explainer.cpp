@@ -190,13 +190,7 @@ PyObject* explainer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) no
     ExplainerObject* explainer = as_explainer(self);
     explainer->messages = Py_NewRef(messages);
     explainer->columns = Py_NewRef(columns);
-    bool ok = true;
-    try {
-        ok = read_messages(explainer, messages);
-    } catch (...) {
-        raise_internal_fault("Explainer could not read its messages");
-        ok = false;
-    }
+    bool ok = read_messages(explainer, messages);
     for (std::size_t i = 0; ok && i < explainer->digit_pairs.size(); ++i) {
         const std::array<char, 2> pair{static_cast<char>('0' + i / 10), static_cast<char>('0' + i % 10)};
         explainer->digit_pairs[i] = PyUnicode_FromStringAndSize(pair.data(), 2);
@@ -411,11 +405,7 @@ PyObject* explainer_explain(PyObject* self_object, PyObject* const* args, Py_ssi
     }
     const std::string_view input = utf8_of(text);
     if (input.data() == nullptr) return nullptr;
-    try {
-        return explanation(self, kind, input, strict);
-    } catch (...) {
-        return raise_internal_fault("explain failed");
-    }
+    return explanation(self, kind, input, strict);
 }
 
 // Pickled as made: so is its `explain`, for process pools and clusters.
